@@ -1,0 +1,16 @@
+# nsf_add_gtest(NAME SOURCES... LIBS ... [LABELS ...])
+# Unit tests carry the label "unit" and run in the sanitizer build too; tests that drive
+# external readers or whole programs carry "integration".
+include(GoogleTest)
+function(nsf_add_gtest name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT T_LABELS)
+    set(T_LABELS unit)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name}
+    PROPERTIES LABELS "${T_LABELS}"
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NSF_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+    DISCOVERY_TIMEOUT 60)
+endfunction()
