@@ -9,8 +9,11 @@ function(nsf_add_gtest name)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  # The source folder is compiled in as well: gtest_discover_tests flattens a list of
+  # ENVIRONMENT settings, so only one setting survives there.
+  target_compile_definitions(${name} PRIVATE NSF_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   gtest_discover_tests(${name}
     PROPERTIES LABELS "${T_LABELS}"
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NSF_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+               ENVIRONMENT "NSF_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
     DISCOVERY_TIMEOUT 60)
 endfunction()
