@@ -190,8 +190,16 @@ private:
                 // Text between tags: only the UTF-8 check and the count matter.
                 const void *lt = std::memchr(b + i, '<', static_cast<std::size_t>(n - i));
                 const qint64 j = lt ? static_cast<const unsigned char *>(lt) - b : n;
-                for (qint64 k = i; k < j; ++k)
-                    if (!Utf8Byte(b[k])) return;
+                for (qint64 k = i; k < j;) {
+                    std::uint64_t word;
+                    if (need_ == 0 && j - k >= 8 &&
+                        (std::memcpy(&word, b + k, 8), (word & 0x8080808080808080ull) == 0)) {
+                        chars_ += 8;  // eight ASCII bytes
+                        k += 8;
+                        continue;
+                    }
+                    if (!Utf8Byte(b[k++])) return;
+                }
                 textRun_ += j - i;
                 if (textRun_ > kMaxTextRun) {
                     SetStatus(LNERR_TOO_LARGE);

@@ -49,7 +49,7 @@ TEST_F(NotesFaultsTest, DamagedOrForeignFilesDoNotOpen)
     QByteArray invalidUtf8 = good;
     invalidUtf8.replace("<text>x</text>", "<text>\xE9t\xE9</text>");
     QByteArray hugeRun = good;
-    hugeRun.replace("<text>x</text>", "<text>" + QByteArray(65 << 20, 'A') + "</text>");
+    hugeRun.replace("<text>x</text>", "<text>" + QByteArray(17 << 20, 'A') + "</text>");
     const struct {
         const char *name;
         QByteArray bytes;
