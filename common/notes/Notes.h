@@ -176,8 +176,9 @@ public:
     // and other raw items, the stored bytes; for rich text, the DXL <richtext> fragment; for
     // date-times, their DXL forms separated by NUL.
     LNSTATUS GetRawValue(std::vector<std::uint8_t> *value) const;
-    // Text of any item kind: list entries joined with separator; numbers in shortest decimal
-    // form; dates in the platform text form; rich text as its plain text.
+    // Text of text, number and date items: list entries joined with separator, numbers in
+    // shortest decimal form, dates in the platform text form. Empty for rich text (read it
+    // through LNDocument::GetRichText), attachments and raw items: they are not text items.
     LNString GetText(std::string_view separator = ";") const;
     std::vector<LNString> GetTextList() const;
     std::vector<double> GetNumbers() const;
