@@ -408,6 +408,9 @@ private:
     friend LNSTATUS LNGetDocumentByHandle(NOTEHANDLE, LNDocument *);
     friend LNSTATUS NSFNoteOpenByID(DHANDLE, NOTEID, LNDocument *);
     const notes_detail::DocumentData &Data() const;  // throws LNERR_NOTE_NOT_OPEN
+    // Binds document to the note of an open database (not yet opened).
+    static LNSTATUS Bind(const std::shared_ptr<notes_detail::DatabaseImpl> &db, NOTEID noteId,
+                         LNDocument *document);
     std::shared_ptr<notes_detail::DocumentImpl> impl_;
 };
 
