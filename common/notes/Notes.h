@@ -463,7 +463,7 @@ public:
     int GetType() const;       // LNVIEWTYPE
     bool IsFolder() const;
 
-    // Throws when not open.
+    // 0 when not open (a view that failed to open lists nothing).
     std::uint32_t GetEntryCount() const;
     // Throws when not open or out of range.
     LNVFEntry GetEntry(std::uint32_t index) const;
