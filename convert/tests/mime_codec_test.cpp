@@ -218,7 +218,8 @@ TEST(MimeEncodedWord, QWordsEscapeAndSplit) {
     word.SetInput("M\xFCller, \"H\"");
     EXPECT_EQ(word.Encode(), "=?iso-8859-1?Q?M=FCller=2C=20=22H=22?=");
     // Words hold at most 68 - charset length characters of encoded text.
-    word.SetInput(QByteArray(100, '\xE9'));
+    const QByteArray hundred(100, '\xE9');
+    word.SetInput(hundred);
     for (const QByteArray &w : word.Encode().split(' ')) {
         ASSERT_TRUE(w.startsWith("=?iso-8859-1?Q?") && w.endsWith("?="));
         EXPECT_LE(w.size() - 17, 68 - 10);
@@ -228,6 +229,7 @@ TEST(MimeEncodedWord, QWordsEscapeAndSplit) {
     word.SetInput("\xE9\xE9");
     EXPECT_EQ(word.Encode().count("?Q?"), 2);
     word.SetEncoding('B');
-    word.SetInput(QByteArray(10, '\xE9'));
+    const QByteArray ten(10, '\xE9');
+    word.SetInput(ten);
     EXPECT_EQ(word.Encode().count("?B?"), 4);
 }
