@@ -116,3 +116,7 @@ public:
     void PutBcc(const QString &value, const QString &charset = {});
     void PutSubject(const QString &value, const QString &charset = {});
 };
+
+// Fuzz entry: builds a message from the bytes (fields, charsets, parameters, content and
+// parts taken from NUL-separated pieces) and checks that it serialises within MeasureSize.
+int FuzzMimeMessage(const uint8_t *data, size_t size);

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <random>
 
 namespace {
 
@@ -312,4 +313,33 @@ TEST(MimeBody, ContentRules) {
     EXPECT_TRUE(m.Fields().empty());
     EXPECT_TRUE(m.Parts().empty());
     EXPECT_EQ(m.ContentSize(), 0u);
+}
+
+// A literal with embedded NULs, without its terminator.
+template <size_t N> QByteArray Raw(const char (&text)[N]) { return QByteArray(text, N - 1); }
+
+TEST(MimeBody, SeededMutationFuzzOfTheModel) {
+    // Pieces are NUL-separated groups of four: operation, then up to three arguments.
+    const QByteArray seeds[] = {
+        Raw("\x00Subject\0Gr\xC3\xBC\xC3\x9F" "e\0utf-8\0\x01\0\0\0\x02\0\0\0\x04hello\0\0\0"),
+        Raw("\x01" "b\0\0\0\x02\0\0\0\x05x\0\0\0\x06" "a\\b.pdf\0data\0\0\x07" "Content-Type\0name\0v\"q\0"),
+        Raw("\x03\0\0\0\x01\0\0\0\x03\0\0\0\x04" "deep\0\0\0\x05" "abc\0\0\0"),
+    };
+    std::mt19937 rng(7);
+    int runs = 0;
+    for (int i = 0; i < 3000; ++i) {
+        QByteArray data = seeds[rng() % std::size(seeds)];
+        for (int e = 0, edits = 1 + static_cast<int>(rng() % 6); e < edits && !data.isEmpty(); ++e) {
+            const qsizetype at = static_cast<qsizetype>(rng() % static_cast<unsigned>(data.size()));
+            switch (rng() % 4) {
+            case 0: data[at] = static_cast<char>(rng() & 0xFF); break;
+            case 1: data.remove(at, 1 + static_cast<qsizetype>(rng() % 3)); break;
+            case 2: data.insert(at, data.mid(at, 1 + static_cast<qsizetype>(rng() % 12))); break;
+            default: data.insert(at, "\r\n\"=?\0;"[rng() % 7]); break;
+            }
+        }
+        ASSERT_EQ(FuzzMimeMessage(reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())), 0);
+        ++runs;
+    }
+    EXPECT_EQ(runs, 3000);
 }
