@@ -233,3 +233,17 @@ TEST(MimeEncodedWord, QWordsEscapeAndSplit) {
     word.SetInput(ten);
     EXPECT_EQ(word.Encode().count("?B?"), 4);
 }
+
+TEST(MimeTransferRegistry, RegisteringAgainReplaces) {
+    auto &registry = TransferCodecRegistry::Instance();
+    const QByteArray in = "a=b";
+    auto encoded = [&](const char *name) {
+        auto codec = registry.Create(QString::fromLatin1(name));
+        codec->SetInput(in);
+        return codec->Encode();
+    };
+    registry.Register(QStringLiteral("X-Test"), [] { return std::make_unique<CMimeCodeQP>(); });
+    EXPECT_EQ(encoded("x-test"), QByteArray("a=3Db"));
+    registry.Register(QStringLiteral("x-TEST"), [] { return std::make_unique<CMimeCodeBase64>(); });
+    EXPECT_EQ(encoded("X-Test"), QByteArray("YT1i\r\n"));
+}
