@@ -5,6 +5,7 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
