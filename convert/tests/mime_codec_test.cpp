@@ -111,6 +111,8 @@ TEST(MimeQuotedPrintable, Rules) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(EncodeWith<CMimeCodeQP>(c.in, false), c.out) << c.in.toStdString();
+    // With the option on, line breaks are data too.
+    EXPECT_EQ(EncodeWith<CMimeCodeQP>("a \r\n.\r\nb", true), "a=20=0D=0A.=0D=0Ab");
 }
 
 TEST(MimeQuotedPrintable, SoftBreaks) {
