@@ -75,7 +75,9 @@ public:
     void PutCharset(const QString &charset);
     // Parameter "name" of Content-Type; a missing Content-Type is chosen by the extension.
     void PutName(const QString &name);
-    // Makes the part multipart with boundary `boundary`, or a generated one when none is given.
+    // Makes the part multipart: a multipart Content-Type stays, anything else becomes
+    // "multipart/mixed"; then the "boundary" parameter is set to `boundary`, or to a generated
+    // one when none is given.
     void PutBoundary(const std::optional<QString> &boundary = std::nullopt);
     // A new empty child part, owned by this body.
     CMimeBody *AddPart();
