@@ -1,0 +1,24 @@
+#pragma once
+// Small text functions shared by the document readers and the interchange-file writers.
+
+#include <QByteArray>
+#include <QString>
+
+// Notes text (LMBCS) to UTF-16. Like the Notes translation into a zero-filled buffer, the result
+// ends at the first NUL the text holds.
+QString ToWide(const char *notesText, qsizetype length);
+QString ToWide(const QByteArray &notesText);
+// Text that our Notes layer already hands out as UTF-16 only loses what follows a NUL, so both
+// kinds of source read the same.
+QString ToWide(const QString &text);
+
+// UTF-16 back to LMBCS; an empty result for a non-empty text means the translation failed.
+QByteArray ToNotes(const QString &text);
+
+// Every LF, CR, '/', ':', '*', '?', '<', '>', '|', '"' and '\' replaced by a space, then every
+// TAB. Used for item names in the run log and for attachment names.
+QString CleanName(const QString &text);
+
+// Windows-1252 stands in for the system ANSI code page on every platform.
+QString FromAnsi(const QByteArray &bytes);
+QByteArray ToAnsi(const QString &text);
