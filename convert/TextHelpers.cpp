@@ -79,3 +79,8 @@ QByteArray ToAnsi(const QString &text)
         return text.toLatin1();
     return encoder.encode(text);
 }
+
+QByteArray EncodedWord(const QString &text)
+{
+    return "=?utf-8?B?" + text.toUtf8().toBase64() + "?=";
+}

@@ -22,3 +22,7 @@ QString CleanName(const QString &text);
 // Windows-1252 stands in for the system ANSI code page on every platform.
 QString FromAnsi(const QByteArray &bytes);
 QByteArray ToAnsi(const QString &text);
+
+// One RFC 2047 encoded word over the whole text: "=?utf-8?B?" + base64 of its UTF-8 bytes +
+// "?=", even for plain ASCII, never split or folded.
+QByteArray EncodedWord(const QString &text);
