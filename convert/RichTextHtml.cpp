@@ -318,6 +318,8 @@ private:
             } else if (reader_.isStartElement()) {
                 if (reader_.name() == u"font") {
                     // A font applies to what follows it in its container, up to the next font.
+                    // An open list is closed first so that lists and spans nest properly.
+                    CloseList(block);
                     if (fontSpan) out_ += "</span>";
                     const QString css = FontCss(reader_.attributes());
                     fontSpan = !css.isEmpty();
@@ -328,7 +330,10 @@ private:
                 }
             }
         }
-        if (fontSpan) out_ += "</span>";
+        if (fontSpan) {
+            CloseList(block);
+            out_ += "</span>";
+        }
     }
 
     // One element at the reader's position, read up to its end tag.

@@ -133,6 +133,12 @@ const RenderCase kRenderCases[] = {
      "<futureelement><par>kept</par></futureelement>",
      {"<span style=\"font-weight:bold\"><div>in block</div>", "in region", "kept"},
      {}},
+    {"FontAfterAListNestsAroundIt",
+     "<block><pardef id='6' list='bullet'/><par def='6'>a</par><font style='italic'/>"
+     "<par def='6'>b</par></block>",
+     {"<ul><li>a</li>\r\n</ul>\r\n<span style=\"font-style:italic\"><ul><li>b</li>\r\n</ul>"
+      "\r\n</span>"},
+     {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Elements, RenderTest, testing::ValuesIn(kRenderCases),
