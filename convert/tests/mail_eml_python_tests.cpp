@@ -55,9 +55,7 @@ protected:
     {
         QProcess python;
         python.start("/usr/bin/python3",
-                     QStringList{qEnvironmentVariable("NSF_SOURCE_DIR") +
-                                 "/convert/tests/mail_eml_check.py"} +
-                         files);
+                     QStringList{SourceFile("mail_eml_check.py")} + files);
         EXPECT_TRUE(python.waitForFinished(60000));
         EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
         return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
