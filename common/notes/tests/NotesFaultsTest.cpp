@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <thread>
 
 namespace {
@@ -48,7 +49,7 @@ TEST_F(NotesFaultsTest, DamagedOrForeignFilesDoNotOpen)
     QByteArray invalidUtf8 = good;
     invalidUtf8.replace("<text>x</text>", "<text>\xE9t\xE9</text>");
     QByteArray hugeRun = good;
-    hugeRun.replace("<text>x</text>", "<text>" + QByteArray(65 << 20, 'A') + "</text>");
+    hugeRun.replace("<text>x</text>", "<text>" + QByteArray(17 << 20, 'A') + "</text>");
     const struct {
         const char *name;
         QByteArray bytes;
@@ -74,6 +75,22 @@ TEST_F(NotesFaultsTest, DamagedOrForeignFilesDoNotOpen)
         EXPECT_FALSE(db.IsOpen());
         EXPECT_FALSE(LNGetErrorMessageText(c.status).startsWith(QLatin1String("Notes error")));
     }
+}
+
+TEST(NotesStatus, EveryStatusOfTheLayerHasItsOwnText)
+{
+    std::set<QString> texts;
+    std::vector<LNSTATUS> statuses = {LNERR_RETRY_IN_FRESH_PROCESS};
+    for (LNSTATUS s = LNERR_SESSION_NOT_INITIALIZED; s <= LNERR_INTERNAL; ++s) statuses.push_back(s);
+    for (LNSTATUS s : statuses) {
+        const QString text = LNGetErrorMessageText(s);
+        EXPECT_FALSE(text.startsWith(QLatin1String("Notes error"))) << s;
+        EXPECT_TRUE(texts.insert(text).second) << s;
+    }
+    // The buffer form cuts at a character boundary and always terminates.
+    char small[6];
+    EXPECT_EQ(LNGetErrorMessageText(LNERR_FILE_NOT_FOUND, small, sizeof small), 5u);
+    EXPECT_STREQ(small, "File ");
 }
 
 TEST_F(NotesFaultsTest, MissingFileAndServerAndUnregisteredThread)
