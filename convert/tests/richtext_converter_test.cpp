@@ -114,6 +114,11 @@ TEST_F(HtmlBodyConverterTest, PicturesBecomeFilesThatTheHtmlPointsTo) {
     // Converting again reuses the files instead of piling up copies.
     EXPECT_EQ(For(pictures_).ConvertNote(), html);
     EXPECT_EQ(QDir(Folder()).entryList(QDir::Files).size(), 2);
+
+    // The same converter makes the folder again when it was removed in between.
+    ASSERT_TRUE(QDir(Folder()).removeRecursively());
+    EXPECT_EQ(c.ConvertNote(), html);
+    EXPECT_EQ(QDir(Folder()).entryList(QDir::Files).size(), 2);
 }
 
 TEST_F(HtmlBodyConverterTest, BodyItemConversionRendersWithoutTheOptions) {
