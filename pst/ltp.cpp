@@ -336,7 +336,8 @@ bool ReadPc(Ndb& db, BID bidData, BID bidSub, PropMap& out, std::string& err) {
   return true;
 }
 
-BuiltNode BuildPc(Ndb& db, const PropMap& props, std::map<NID, std::pair<BID, BID>> subs) {
+BuiltNode BuildPc(Ndb& db, const PropMap& props, std::map<NID, std::pair<BID, BID>> subs,
+                  const std::map<uint16_t, NID>& external) {
   HeapBuilder hb(kSigPc);
   uint32_t nextSub = FirstFreeSubIndex(subs);
   std::vector<Bytes> recs;
@@ -347,6 +348,8 @@ BuiltNode BuildPc(Ndb& db, const PropMap& props, std::map<NID, std::pair<BID, BI
     size_t fs = FixedSize(p.type);
     if (fs > 0 && fs <= 4) {
       std::memcpy(r.data() + 4, p.data.data(), std::min(fs, p.data.size()));
+    } else if (auto ext = external.find(id); ext != external.end()) {
+      Wr32(r.data() + 4, ext->second);
     } else {
       Wr32(r.data() + 4, StoreValue(db, hb, p.data, subs, nextSub));
     }

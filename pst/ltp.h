@@ -90,7 +90,9 @@ struct BuiltNode {
   BID bidSub = 0;
 };
 // Builds a PC from properties; values too big for the heap go to subnodes.
-BuiltNode BuildPc(Ndb& db, const PropMap& props, std::map<NID, std::pair<BID, BID>> extraSubnodes = {});
+// `external` names properties whose value already sits in one of the given subnodes.
+BuiltNode BuildPc(Ndb& db, const PropMap& props, std::map<NID, std::pair<BID, BID>> extraSubnodes = {},
+                  const std::map<uint16_t, NID>& external = {});
 BuiltNode BuildTc(Ndb& db, const Table& t);
 
 // Writes a large value straight into blocks as it arrives, without holding it all in memory.
