@@ -166,7 +166,7 @@ bool Store::Build(const std::string& displayName, std::string& err) {
   NID finder = MakeNid(kNidTypeNormalFolder, 0x402);
   NID deleted = MakeNid(kNidTypeNormalFolder, 0x403);
   NID views = MakeNid(kNidTypeNormalFolder, 0x404);
-  Header& h = const_cast<Header&>(db.header());
+  Header& h = db.mutableHeader();
   h.rgnid[kNidTypeNormalFolder] = 0x404;
   h.rgnid[kNidTypeHierarchyTable] = 0x404;
   h.rgnid[kNidTypeContentsTable] = 0x404;
@@ -338,6 +338,8 @@ std::optional<NID> Store::AddFolder(NID parent, const std::string& name, const s
   if (!p) return std::nullopt;
   if (NidTypeOf(parent) != kNidTypeNormalFolder) { err = "cannot add a folder under a search folder"; return std::nullopt; }
   NID nid = db_->AllocNid(kNidTypeNormalFolder);
+  for (uint8_t t : {kNidTypeHierarchyTable, kNidTypeContentsTable, kNidTypeAssocContentsTable})
+    db_->ReserveNidIndex(t, NidIndexOf(nid));
   auto f = std::make_unique<FolderState>();
   f->node = {nid, 0, 0, parent};
   f->pc[PidTagDisplayName] = MakeUtf8(name);
@@ -483,7 +485,7 @@ std::optional<NID> Store::AddMessage(NID folder, const NewMessage& msg, std::str
   TcRow row;
   row.rowId = nid;
   row.props = std::move(props);
-  row.props[PidTagLtpRowVer] = MakeLong(++const_cast<Header&>(db_->header()).dwUnique);
+  row.props[PidTagLtpRowVer] = MakeLong(++db_->mutableHeader().dwUnique);
   bool read = AsLong(row.props[PidTagMessageFlags]) & kMsgFlagRead;
   if (msg.associated) {
     f->assoc.rows.push_back(std::move(row));

@@ -690,6 +690,11 @@ NID Ndb::AllocNid(uint8_t type) {
   return MakeNid(type, idx);
 }
 
+void Ndb::ReserveNidIndex(uint8_t type, uint32_t index) {
+  uint32_t& c = header_.rgnid[type & 0x1F];
+  c = std::max(c, index);
+}
+
 BID Ndb::WriteBlock(const uint8_t* data, size_t n, bool internal) {
   size_t total = (n + 16 + 63) & ~size_t(63);
   Bytes buf(total, 0);
@@ -1031,7 +1036,8 @@ bool Ndb::Commit(std::string& err) {
     }
     amaps_[k] = std::move(amap);
   }
-  pendingFree_.clear();
+  std::vector<std::pair<uint64_t, size_t>> released;
+  released.swap(pendingFree_);
   if (!io_->Sync()) { Fail("sync failed"); err = failure_; return false; }
   // The AMaps of the committed state are about to change in place: flag them as invalid in the
   // header first, so that a crash before the final header write leaves a file whose maps a
@@ -1083,6 +1089,12 @@ bool Ndb::Commit(std::string& err) {
   header_.fAMapValid = kAMapValid;
   SerializeHeader(header_, hb);
   if (!WriteRaw(0, hb, kHeaderSize) || !io_->Sync()) { Fail("cannot write the header"); err = failure_; return false; }
+  // Wipe what the new state no longer references, so that readers which scan free space for
+  // lost items do not find stale copies of replaced nodes. Safe now: the new header is durable.
+  for (auto& [ib, size] : released) {
+    Bytes zero(size, 0);
+    if (!WriteRaw(ib, zero.data(), size)) { err = failure_; return false; }
+  }
   amaps_.clear();
   nbt_->DropCache();
   bbt_->DropCache();

@@ -214,6 +214,9 @@ class Ndb {
   // Releases a block and everything it references (data-tree and subnode-tree children).
   void FreeBlockTree(BID bid);
   NID AllocNid(uint8_t type);
+  // Raises a type's NID counter to at least index (tables share their folder's index).
+  void ReserveNidIndex(uint8_t type, uint32_t index);
+  Header& mutableHeader() { return header_; }
   bool failed() const { return failed_; }
   const std::string& failure() const { return failure_; }
   // Makes every change durable in the order blocks, B-tree pages, allocation maps, header.
