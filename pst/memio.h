@@ -18,13 +18,14 @@ class MemoryIo : public FileIo {
     return true;
   }
   bool Write(uint64_t off, const void* buf, size_t n) override {
-    if (writesLeft_ == 0) return false;
+    if (writesLeft_ == 0) return refused_ = true, false;
     if (writesLeft_ > 0) --writesLeft_;
     if (off + n > bytes_->size()) bytes_->resize(off + n);
     std::memcpy(bytes_->data() + off, buf, n);
     return true;
   }
-  bool Sync() override { return writesLeft_ != 0; }
+  // Everything written before the stop is durable; a sync fails once a write was refused.
+  bool Sync() override { return !refused_; }
   uint64_t Size() override { return bytes_->size(); }
   // After this many further writes every write (and sync) fails; -1 for never.
   void StopAfter(long writes) { writesLeft_ = writes; }
@@ -32,6 +33,7 @@ class MemoryIo : public FileIo {
  private:
   std::shared_ptr<Bytes> bytes_;
   long writesLeft_ = -1;
+  bool refused_ = false;
 };
 
 }  // namespace pst
