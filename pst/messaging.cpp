@@ -374,9 +374,7 @@ std::optional<NID> Store::AddFolder(NID parent, const std::string& name, const s
 
 // ---------------------------------------------------------------- messages
 
-bool Store::WriteMessage(const NewMessage& msg, NID nid, NID parent, BuiltNode& out, uint64_t& size, std::string& err) {
-  (void)nid;
-  (void)parent;
+bool Store::WriteMessage(const NewMessage& msg, PropMap* finalProps, BuiltNode& out, uint64_t& size, std::string& err) {
   Ndb& db = *db_;
   Subnodes subs;
   PropMap props = msg.props;
@@ -413,7 +411,7 @@ bool Store::WriteMessage(const NewMessage& msg, NID nid, NID parent, BuiltNode& 
       if (a.embedded) {
         BuiltNode eb;
         uint64_t esize = 0;
-        if (!WriteMessage(*a.embedded, 0, 0, eb, esize, err)) return false;
+        if (!WriteMessage(*a.embedded, nullptr, eb, esize, err)) return false;
         NID enid = MakeNid(kNidTypeNormalMessage, 1);
         asubs[enid] = {eb.bidData, eb.bidSub};
         Prop obj{PT_OBJECT, Bytes(8)};
@@ -466,6 +464,7 @@ bool Store::WriteMessage(const NewMessage& msg, NID nid, NID parent, BuiltNode& 
   size = total;
   props[PidTagMessageSize] = MakeLong(static_cast<uint32_t>(std::min<uint64_t>(total, 0x7FFFFFFF)));
   out = BuildPc(db, props, subs);
+  if (finalProps) *finalProps = std::move(props);
   if (db.failed()) { err = db.failure(); return false; }
   return true;
 }
@@ -477,16 +476,19 @@ std::optional<NID> Store::AddMessage(NID folder, const NewMessage& msg, std::str
   NID nid = db_->AllocNid(msg.associated ? kNidTypeAssocMessage : kNidTypeNormalMessage);
   BuiltNode b;
   uint64_t size = 0;
-  if (!WriteMessage(msg, nid, folder, b, size, err)) return std::nullopt;
+  PropMap props;
+  if (!WriteMessage(msg, &props, b, size, err)) return std::nullopt;
   db_->PutNode({nid, b.bidData, b.bidSub, folder});
   // The folder's table row repeats the summary properties of the message.
-  PropMap props;
-  if (!ReadPc(*db_, b.bidData, b.bidSub, props, err)) return std::nullopt;
+  bool read = AsLong(props[PidTagMessageFlags]) & kMsgFlagRead;
+  props[PidTagLtpRowVer] = MakeLong(++db_->mutableHeader().dwUnique);
+  // Only the table's columns are kept: a folder of many messages must not hold their bodies.
   TcRow row;
   row.rowId = nid;
-  row.props = std::move(props);
-  row.props[PidTagLtpRowVer] = MakeLong(++db_->mutableHeader().dwUnique);
-  bool read = AsLong(row.props[PidTagMessageFlags]) & kMsgFlagRead;
+  for (auto& c : (msg.associated ? f->assoc : f->contents).cols) {
+    auto it = props.find(static_cast<uint16_t>(c.tag >> 16));
+    if (it != props.end() && it->second.type == (c.tag & 0xFFFF)) row.props.insert(*it);
+  }
   if (msg.associated) {
     f->assoc.rows.push_back(std::move(row));
     f->assocDirty = true;

@@ -133,7 +133,7 @@ class Store {
   bool Init(std::string& err);
   bool Build(const std::string& displayName, std::string& err);
   FolderState* LoadFolder(NID nid, std::string& err);
-  bool WriteMessage(const NewMessage& msg, NID nid, NID parent, BuiltNode& out, uint64_t& size, std::string& err);
+  bool WriteMessage(const NewMessage& msg, PropMap* finalProps, BuiltNode& out, uint64_t& size, std::string& err);
   bool ReadMessageNode(BID bidData, BID bidSub, MessageData& out, int depth, std::string& err);
   bool LoadNameMap(std::string& err);
   bool FlushFolders(std::string& err);
