@@ -347,7 +347,7 @@ BuiltNode BuildPc(Ndb& db, const PropMap& props, std::map<NID, std::pair<BID, BI
     Wr16(r.data() + 2, p.type);
     size_t fs = FixedSize(p.type);
     if (fs > 0 && fs <= 4) {
-      std::memcpy(r.data() + 4, p.data.data(), std::min(fs, p.data.size()));
+      if (!p.data.empty()) std::memcpy(r.data() + 4, p.data.data(), std::min(fs, p.data.size()));
     } else if (auto ext = external.find(id); ext != external.end()) {
       Wr32(r.data() + 4, ext->second);
     } else {
@@ -504,7 +504,7 @@ BuiltNode BuildTc(Ndb& db, const Table& t) {
       }
       size_t fs = FixedSize(pr->type);
       if (fs > 0 && fs <= 8) {
-        std::memcpy(r.data() + c.ib, pr->data.data(), std::min<size_t>(c.cb, pr->data.size()));
+        if (!pr->data.empty()) std::memcpy(r.data() + c.ib, pr->data.data(), std::min<size_t>(c.cb, pr->data.size()));
       } else {
         Wr32(r.data() + c.ib, StoreValue(db, hb, pr->data, subs, nextSub));
       }

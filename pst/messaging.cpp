@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -374,6 +375,38 @@ std::optional<NID> Store::AddFolder(NID parent, const std::string& name, const s
 
 // ---------------------------------------------------------------- messages
 
+namespace {
+// A value whose length does not fit its type would make the whole message unreadable later.
+bool ValidProps(const PropMap& props, const char* where, std::string& err) {
+  for (auto& [id, p] : props) {
+    size_t fs = FixedSize(p.type);
+    bool mv = (p.type & 0x1000) != 0;
+    if (!IsKnownType(p.type) || (fs > 0 && p.data.size() != fs) ||
+        (mv && FixedSize(p.type & 0x0FFF) > 0 && p.data.size() % FixedSize(p.type & 0x0FFF) != 0)) {
+      char buf[96];
+      std::snprintf(buf, sizeof buf, "%s property 0x%04X has %zu bytes, which type 0x%04X cannot hold", where, id,
+                    p.data.size(), p.type);
+      err = buf;
+      return false;
+    }
+  }
+  return true;
+}
+}  // namespace
+
+// Checked before anything is written, so a refused message leaves no blocks behind.
+static bool ValidMessage(const NewMessage& msg, int depth, std::string& err) {
+  if (depth > 8) { err = "embedded messages nested too deeply"; return false; }
+  if (!ValidProps(msg.props, "message", err)) return false;
+  for (auto& r : msg.recipients)
+    if (!ValidProps(r.props, "recipient", err)) return false;
+  for (auto& a : msg.attachments) {
+    if (!ValidProps(a.props, "attachment", err)) return false;
+    if (a.embedded && !ValidMessage(*a.embedded, depth + 1, err)) return false;
+  }
+  return true;
+}
+
 bool Store::WriteMessage(const NewMessage& msg, PropMap* finalProps, BuiltNode& out, uint64_t& size, std::string& err) {
   Ndb& db = *db_;
   Subnodes subs;
@@ -473,6 +506,7 @@ std::optional<NID> Store::AddMessage(NID folder, const NewMessage& msg, std::str
   FolderState* f = LoadFolder(folder, err);
   if (!f) return std::nullopt;
   if (NidTypeOf(folder) != kNidTypeNormalFolder) { err = "cannot add a message to a search folder"; return std::nullopt; }
+  if (!ValidMessage(msg, 0, err)) return std::nullopt;
   NID nid = db_->AllocNid(msg.associated ? kNidTypeAssocMessage : kNidTypeNormalMessage);
   BuiltNode b;
   uint64_t size = 0;

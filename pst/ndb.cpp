@@ -698,7 +698,7 @@ void Ndb::ReserveNidIndex(uint8_t type, uint32_t index) {
 BID Ndb::WriteBlock(const uint8_t* data, size_t n, bool internal) {
   size_t total = (n + 16 + 63) & ~size_t(63);
   Bytes buf(total, 0);
-  std::memcpy(buf.data(), data, n);
+  if (n > 0) std::memcpy(buf.data(), data, n);
   if (!internal && header_.bCryptMethod == 1) PermuteEncode(buf.data(), n);
   BID bid = NextBid(internal);
   uint64_t ib = Allocate(total, 64);

@@ -111,6 +111,31 @@ TEST(Store, MessagesReadBackWithEveryPart) {
   EXPECT_EQ(s->NamedPropId({PSETID_Common, std::nullopt, "X-Custom-Header"}, err), named);
 }
 
+TEST(Store, ValuesThatDoNotFitTheirTypeAreRefused) {
+  std::shared_ptr<Bytes> bytes;
+  auto s = CreateIn(bytes);
+  std::string err;
+  const std::pair<const char*, Prop> bad[] = {{"short PT_LONG", Prop{PT_LONG, Bytes{1, 2}}},
+                                              {"long PT_SYSTIME", Prop{PT_SYSTIME, Bytes(9)}},
+                                              {"ragged PT_MV_LONG", Prop{PT_MV_LONG, Bytes(6)}},
+                                              {"unknown type", Prop{0x0999, Bytes(4)}}};
+  for (auto& [what, p] : bad) {
+    NewMessage m = SampleMessage(1);
+    // Deep inside an embedded message, after parts that would already have been written.
+    auto inner = std::make_shared<NewMessage>(SampleMessage(2));
+    inner->recipients[0].props[0x6000] = p;
+    Attachment a;
+    a.embedded = inner;
+    m.attachments.push_back(a);
+    err.clear();
+    EXPECT_FALSE(s->AddMessage(s->IpmSubtree(), m, err)) << what;
+    EXPECT_NE(err.find("0x6000"), std::string::npos) << what << ": " << err;
+  }
+  ASSERT_TRUE(s->Commit(err)) << err;
+  EXPECT_EQ(s->GetFolder(s->IpmSubtree(), err)->contentCount, 0u);
+  EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+}
+
 TEST(Store, StreamedAttachmentIsNotHeldWhole) {
   std::shared_ptr<Bytes> bytes;
   auto s = CreateIn(bytes);
