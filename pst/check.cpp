@@ -120,8 +120,11 @@ struct Checker {
     for (bool nodes : {true, false}) {
       BTree t(db, nodes, nodes ? h.nbt : h.bbt);
       const char* name = nodes ? "node B-tree" : "block B-tree";
-      bool ok = t.ForEachPage([&](const Bref& r, uint8_t) {
+      bool ok = t.ForEachPage([&](const Bref& r, uint8_t level, size_t entries) {
         ++rep.pages;
+        // Only the root of an empty tree may be an empty page.
+        if (entries == 0 && (r.ib != (nodes ? h.nbt.ib : h.bbt.ib) || level > 0))
+          Find(std::string(name) + " page " + std::to_string(r.bid) + " is empty");
         if (r.ib % kPageSize != 0) Find(std::string(name) + " page not 512-aligned");
         Claim(r.ib, kPageSize, std::string(name) + " page " + std::to_string(r.bid));
       }, err);

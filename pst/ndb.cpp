@@ -454,11 +454,11 @@ bool BTree::ForEach(const std::function<bool(const BtEntry&)>& f, std::string& e
   return Walk(*root_, f, stop, err);
 }
 
-bool BTree::ForEachPage(const std::function<void(const Bref&, uint8_t)>& f, std::string& err) {
+bool BTree::ForEachPage(const std::function<void(const Bref&, uint8_t, size_t)>& f, std::string& err) {
   std::function<bool(const Bref&, int)> visit = [&](const Bref& ref, int level) -> bool {
     Node n;
     if (!ReadPage(ref, level, n, err)) return false;
-    f(ref, n.level);
+    f(ref, n.level, n.ents.size());
     for (size_t i = 0; i < n.ents.size() && n.level > 0; ++i) {
       if (!visit({n.ents[i].v1, n.ents[i].v2}, n.level - 1)) return false;
     }
@@ -991,8 +991,8 @@ bool Ndb::RebuildAMaps(std::string& err) {
     uint64_t first = (ib - IntervalBase(k)) / 64, n = (size + 63) / 64;
     for (uint64_t b = first; b < first + n && b < 496 * 8; ++b) it->second[b / 8] |= static_cast<uint8_t>(0x80 >> (b % 8));
   };
-  bool ok = nbt_->ForEachPage([&](const Bref& r, uint8_t) { mark(r.ib, kPageSize); }, err) &&
-            bbt_->ForEachPage([&](const Bref& r, uint8_t) { mark(r.ib, kPageSize); }, err) &&
+  bool ok = nbt_->ForEachPage([&](const Bref& r, uint8_t, size_t) { mark(r.ib, kPageSize); }, err) &&
+            bbt_->ForEachPage([&](const Bref& r, uint8_t, size_t) { mark(r.ib, kPageSize); }, err) &&
             bbt_->ForEach([&](const BtEntry& e) { mark(e.v1, e.v4 + 16u); return true; }, err);
   if (!ok) return false;
   header_.cbAMapFree = 0;

@@ -155,7 +155,7 @@ class BTree {
   // Writes the changed pages and returns the new root; frees the pages they replace.
   bool Flush(Bref& root, std::string& err);
   // Visits every page reference of the tree (for the checker and the AMap rebuild).
-  bool ForEachPage(const std::function<void(const Bref&, uint8_t level)>& f, std::string& err);
+  bool ForEachPage(const std::function<void(const Bref&, uint8_t level, size_t entries)>& f, std::string& err);
   void StartEmpty();
   bool dirty() const;
   void DropCache();

@@ -143,7 +143,7 @@ TEST(Store, StreamedAttachmentIsNotHeldWhole) {
   NewMessage m = SampleMessage(1, 0);
   Attachment a;
   a.props[PidTagAttachLongFilename] = MakeUtf8("big.bin");
-  const size_t kSize = 9 * 1024 * 1024 + 17;  // needs an XXBLOCK
+  const size_t kSize = 3 * 1024 * 1024 + 17;  // hundreds of blocks under one XBLOCK
   size_t produced = 0;
   a.stream = [&](uint8_t* buf, size_t cap) {
     size_t n = std::min(cap, kSize - produced);
