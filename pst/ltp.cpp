@@ -676,3 +676,402 @@ uint32_t AsLong(const Prop& p) {
 uint64_t AsI8(const Prop& p) { return p.data.size() >= 8 ? Rd64(p.data.data()) : AsLong(p); }
 
 }  // namespace pst
+
+namespace pst {
+
+// ---------------------------------------------------------------- appendable tables
+//
+// Shape of a table written by AppendTcRows: heap block 0 holds only TCINFO (HID 0x20) and the
+// row-index BTH header (HID 0x40); the middle blocks hold cell values and full BTH nodes and
+// never change once full; the last heap block holds only the right-hand spine of the row
+// index, leaf first. The row matrix always lives in a subnode. Appending rewrites block 0, the
+// last value block, the spine block and the last row-matrix block, nothing older.
+
+namespace {
+
+constexpr HID kTcInfoHid = 0x20, kBthHeaderHid = 0x40;
+constexpr size_t kIndexRec = 8;                       // dwRowID + dwRowIndex
+constexpr size_t kLeafMax = kMaxAlloc / kIndexRec;    // 447 records in a full node
+constexpr uint8_t kFillFull = 0xFF;                   // hints "no room" for every block
+
+Bytes SerializeHeapBlock(size_t index, const std::vector<Bytes>& allocs, HID userRoot) {
+  Bytes d(BlockHeaderSize(index), 0);
+  std::vector<uint16_t> offs;
+  for (auto& a : allocs) {
+    offs.push_back(static_cast<uint16_t>(d.size()));
+    d.insert(d.end(), a.begin(), a.end());
+  }
+  uint16_t end = static_cast<uint16_t>(d.size());
+  if (d.size() & 1) d.push_back(0);
+  uint16_t ibHnpm = static_cast<uint16_t>(d.size());
+  Bytes map(4 + 2 * (offs.size() + 1));
+  Wr16(map.data(), static_cast<uint16_t>(offs.size()));
+  for (size_t j = 0; j < offs.size(); ++j) Wr16(map.data() + 4 + 2 * j, offs[j]);
+  Wr16(map.data() + 4 + 2 * offs.size(), end);
+  d.insert(d.end(), map.begin(), map.end());
+  Wr16(d.data(), ibHnpm);
+  if (index == 0) {
+    d[2] = kHnSig;
+    d[3] = kSigTc;
+    Wr32(d.data() + 4, userRoot);
+    for (int i = 0; i < 4; ++i) d[8 + i] = kFillFull;
+  } else if (IsBitmapBlock(index)) {
+    for (int i = 0; i < 64; ++i) d[2 + i] = kFillFull;
+  }
+  return d;
+}
+
+size_t BlockBytes(size_t index, const std::vector<Bytes>& allocs, size_t extra) {
+  size_t n = BlockHeaderSize(index) + extra;
+  for (auto& a : allocs) n += a.size();
+  n += n & 1;
+  return n + 4 + 2 * (allocs.size() + (extra ? 2 : 1));
+}
+
+bool SplitHeapBlock(const Bytes& d, size_t index, std::vector<Bytes>& allocs) {
+  allocs.clear();
+  if (d.size() < BlockHeaderSize(index) + 4) return false;
+  uint16_t ibHnpm = Rd16(d.data());
+  if (size_t(ibHnpm) + 4 > d.size()) return false;
+  uint16_t c = Rd16(d.data() + ibHnpm);
+  if (size_t(ibHnpm) + 4 + 2 * (size_t(c) + 1) > d.size()) return false;
+  for (size_t j = 0; j < c; ++j) {
+    uint16_t a = Rd16(d.data() + ibHnpm + 4 + 2 * j), b = Rd16(d.data() + ibHnpm + 6 + 2 * j);
+    if (a > b || b > ibHnpm) return false;
+    allocs.emplace_back(d.begin() + a, d.begin() + b);
+  }
+  return true;
+}
+
+HID MakeHid(size_t block, size_t index1) { return static_cast<HID>((block << 16) | (index1 << 5)); }
+
+constexpr size_t kIndexMax = 200;  // entries of an index node, so three spine nodes fit one block
+
+// Frees the internal blocks of a data tree or subnode tree, not the data they lead to.
+void FreeTreeBlocks(Ndb& db, BID bid) {
+  if (!(bid & kBidInternal)) return;
+  Bytes b;
+  std::string err;
+  if (db.ReadBlock(bid, b, err) && b.size() >= 8 && b[1] >= 1) {
+    uint16_t n = Rd16(b.data() + 2);
+    size_t rec = b[0] == 0x01 ? 8 : 16, off = b[0] == 0x01 ? 0 : 8;
+    if (b[0] == 0x02 || b[1] == 2)
+      for (size_t i = 0; i < n && 8 + rec * (i + 1) <= b.size(); ++i) db.FreeBlock(Rd64(b.data() + 8 + rec * i + off));
+  }
+  db.FreeBlock(bid);
+}
+
+struct Appender {
+  explicit Appender(Ndb& d) : db(&d) {}
+  Ndb* db;
+  Table layout;
+  Bytes tcinfo;
+  struct Frozen { BID bid = 0; Bytes bytes; };
+  std::vector<Frozen> frozen;         // heap blocks 1 .. openIndex-1
+  size_t openIndex = 0;               // heap block index of the open value block (0: none yet)
+  std::vector<Bytes> openAllocs;
+  BID openBid = 0;                    // the open block as it is on disk, if unchanged
+  bool openDirty = false;
+  std::vector<std::vector<Bytes>> spine;  // per level: leaf records / frozen index entries
+  std::vector<BID> matrixLeaves;
+  Bytes matrixTail;
+  NID matrixNid = 0;
+  uint32_t rowCount = 0;
+  uint32_t lastKey = 0;
+  std::map<NID, std::pair<BID, BID>> subs;
+  std::vector<BID> toFree, treesToFree;
+
+  size_t TailIndex() const { return openIndex == 0 ? 1 : openIndex + 1; }
+
+  HID AllocValue(const Bytes& v) {
+    if (openIndex == 0 || BlockBytes(openIndex, openAllocs, v.size()) > kMaxBlockData || openAllocs.size() >= 2000) {
+      if (openIndex != 0) {
+        Frozen f;
+        if (openDirty) {
+          f.bytes = SerializeHeapBlock(openIndex, openAllocs, 0);
+          if (openBid) toFree.push_back(openBid);
+        } else {
+          f.bid = openBid;
+        }
+        frozen.push_back(std::move(f));
+      }
+      openIndex = TailIndex();
+      openAllocs.clear();
+      openBid = 0;
+    }
+    openAllocs.push_back(v);
+    openDirty = true;
+    return MakeHid(openIndex, openAllocs.size());
+  }
+
+  uint32_t StoreCell(const Bytes& v) {
+    if (v.empty()) return 0;
+    if (v.size() <= kMaxAlloc) return AllocValue(v);
+    NID nid = MakeNid(kNidTypeLtp, FirstFreeSubIndex(subs));
+    subs[nid] = {db->WriteDataTree(v.data(), v.size()), 0};
+    return nid;
+  }
+
+  // Adds an entry at a level of the right-hand spine; a full node is frozen into a value block
+  // and named one level up. A live index node keeps room for the entry of its spine child.
+  void PushIndex(size_t level, const Bytes& rec) {
+    if (spine.size() <= level) spine.emplace_back();
+    size_t cap = level == 0 ? kLeafMax : kIndexMax - 1;
+    if (spine[level].size() >= cap) {
+      Bytes all;
+      for (auto& r : spine[level]) all.insert(all.end(), r.begin(), r.end());
+      HID h = AllocValue(all);
+      Bytes up(8);
+      std::memcpy(up.data(), all.data(), 4);
+      Wr32(up.data() + 4, h);
+      spine[level].clear();
+      PushIndex(level + 1, up);
+    }
+    spine[level].push_back(rec);
+  }
+
+  void AddRow(const TcRow& row) {
+    size_t rowSize = layout.rgib[3];
+    Bytes r(rowSize, 0);
+    uint8_t* ceb = r.data() + layout.rgib[2];
+    size_t cebBytes = layout.rgib[3] - layout.rgib[2];
+    for (auto& c : layout.cols) {
+      uint16_t id = static_cast<uint16_t>(c.tag >> 16);
+      Prop rowIdProp;
+      const Prop* pr = nullptr;
+      if (c.tag == kTagRowId) {
+        rowIdProp = MakeLong(row.rowId);
+        pr = &rowIdProp;
+      } else {
+        auto it = row.props.find(id);
+        if (it == row.props.end() || it->second.type != (c.tag & 0xFFFF)) continue;
+        pr = &it->second;
+      }
+      size_t fs = FixedSize(pr->type);
+      if (fs > 0 && fs <= 8) {
+        if (!pr->data.empty()) std::memcpy(r.data() + c.ib, pr->data.data(), std::min<size_t>(c.cb, pr->data.size()));
+      } else {
+        Wr32(r.data() + c.ib, StoreCell(pr->data));
+      }
+      if (c.iBit / 8 < cebBytes) ceb[c.iBit / 8] = static_cast<uint8_t>(ceb[c.iBit / 8] | (0x80 >> (c.iBit % 8)));
+    }
+    size_t perBlock = kMaxBlockData / rowSize;
+    if (matrixTail.size() / rowSize >= perBlock) {
+      matrixLeaves.push_back(db->WriteExternalBlock(matrixTail.data(), matrixTail.size()));
+      matrixTail.clear();
+    }
+    matrixTail.insert(matrixTail.end(), r.begin(), r.end());
+    Bytes rec(8);
+    Wr32(rec.data(), row.rowId);
+    Wr32(rec.data() + 4, rowCount++);
+    lastKey = row.rowId;
+    PushIndex(0, rec);
+  }
+
+  BuiltNode Finish() {
+    Ndb& d = *db;
+    // The open block stays as it is on disk unless something was added to it.
+    size_t tailIndex = TailIndex();
+    std::vector<Bytes> tail;
+    for (size_t L = 0; L < spine.size() && rowCount > 0; ++L) {
+      Bytes all;
+      for (auto& r : spine[L]) all.insert(all.end(), r.begin(), r.end());
+      if (L > 0) {
+        Bytes e(8);
+        std::memcpy(e.data(), tail[L - 1].data(), 4);
+        Wr32(e.data() + 4, MakeHid(tailIndex, L));
+        all.insert(all.end(), e.begin(), e.end());
+      }
+      tail.push_back(std::move(all));
+    }
+    Bytes bth(8, 0);
+    bth[0] = kSigBth;
+    bth[1] = 4;
+    bth[2] = 4;
+    if (!tail.empty()) {
+      bth[3] = static_cast<uint8_t>(tail.size() - 1);
+      Wr32(bth.data() + 4, MakeHid(tailIndex, tail.size()));
+    }
+    if (matrixNid == 0) matrixNid = MakeNid(kNidTypeLtp, FirstFreeSubIndex(subs));
+    Wr32(tcinfo.data() + 10, kBthHeaderHid);
+    Wr32(tcinfo.data() + 14, rowCount ? matrixNid : 0);
+    Bytes b0 = SerializeHeapBlock(0, {tcinfo, bth}, kTcInfoHid);
+    std::vector<BID> leaves{d.WriteExternalBlock(b0.data(), b0.size())};
+    for (auto& f : frozen) leaves.push_back(f.bid ? f.bid : d.WriteExternalBlock(f.bytes.data(), f.bytes.size()));
+    if (openIndex) {
+      if (openDirty || !openBid) {
+        if (openBid) toFree.push_back(openBid);
+        Bytes ob = SerializeHeapBlock(openIndex, openAllocs, 0);
+        leaves.push_back(d.WriteExternalBlock(ob.data(), ob.size()));
+      } else {
+        leaves.push_back(openBid);
+      }
+    }
+    if (!tail.empty()) {
+      Bytes t = SerializeHeapBlock(tailIndex, tail, 0);
+      leaves.push_back(d.WriteExternalBlock(t.data(), t.size()));
+    }
+    uint64_t total = 0;
+    for (BID b : leaves) {
+      std::string e;
+      if (auto be = d.FindBlock(b, e)) total += be->cb;
+    }
+    BuiltNode n;
+    n.bidData = d.WriteDataTreeFromLeaves(leaves, total);
+    if (rowCount) {
+      std::vector<BID> m = matrixLeaves;
+      if (!matrixTail.empty()) m.push_back(d.WriteExternalBlock(matrixTail.data(), matrixTail.size()));
+      subs[matrixNid] = {d.WriteDataTreeFromLeaves(m, uint64_t(rowCount) * layout.rgib[3]), 0};
+    }
+    n.bidSub = d.WriteSubnodeTree(subs);
+    for (BID b : toFree) d.FreeBlock(b);
+    for (BID b : treesToFree) FreeTreeBlocks(d, b);
+    return n;
+  }
+};
+
+Bytes MakeTcInfo(const Table& t) {
+  Bytes info(22 + 8 * t.cols.size(), 0);
+  info[0] = kSigTc;
+  info[1] = static_cast<uint8_t>(t.cols.size());
+  for (int i = 0; i < 4; ++i) Wr16(info.data() + 2 + 2 * i, t.rgib[i]);
+  for (size_t i = 0; i < t.cols.size(); ++i) {
+    uint8_t* c = info.data() + 22 + 8 * i;
+    Wr32(c, t.cols[i].tag);
+    Wr16(c + 4, t.cols[i].ib);
+    c[6] = t.cols[i].cb;
+    c[7] = t.cols[i].iBit;
+  }
+  return info;
+}
+
+// Loads an existing table in append shape; false if it is not in that shape.
+bool LoadAppendable(Ndb& db, BID bidData, BID bidSub, Appender& a, std::string& err) {
+  std::vector<BID> leaves;
+  if (!db.DataTreeLeaves(bidData, leaves, err) || leaves.size() < 2) return false;
+  Bytes b0;
+  std::vector<Bytes> a0;
+  if (!db.ReadBlock(leaves[0], b0, err) || !SplitHeapBlock(b0, 0, a0) || a0.size() != 2 || b0[3] != kSigTc ||
+      Rd32(b0.data() + 4) != kTcInfoHid)
+    return false;
+  const Bytes& bth = a0[1];
+  if (bth.size() != 8 || bth[0] != kSigBth || bth[1] != 4 || bth[2] != 4) return false;
+  if (a0[0].size() < 22 || Rd32(a0[0].data() + 10) != kBthHeaderHid) return false;
+  uint32_t hnidRows = Rd32(a0[0].data() + 14);
+  if (hnidRows == 0 || IsHid(hnidRows)) return false;
+  size_t tailIndex = leaves.size() - 1;
+  Bytes tb;
+  std::vector<Bytes> tail;
+  if (!db.ReadBlock(leaves[tailIndex], tb, err) || !SplitHeapBlock(tb, tailIndex, tail) || tail.empty()) return false;
+  if (Rd32(bth.data() + 4) != MakeHid(tailIndex, tail.size()) || bth[3] != tail.size() - 1) return false;
+  // Every index level ends with the entry of the spine node below it.
+  for (size_t L = 0; L < tail.size(); ++L) {
+    if (tail[L].empty() || tail[L].size() % 8 != 0) return false;
+    if (L > 0 && Rd32(tail[L].data() + tail[L].size() - 4) != MakeHid(tailIndex, L)) return false;
+  }
+  if (!db.ReadSubnodes(bidSub, a.subs, err)) return false;
+  auto m = a.subs.find(hnidRows);
+  if (m == a.subs.end()) return false;
+  std::vector<BID> mleaves;
+  if (!db.DataTreeLeaves(m->second.first, mleaves, err) || mleaves.empty()) return false;
+  Table layout;
+  if (!ReadTcLayout(db, bidData, layout, err)) return false;
+  size_t rowSize = layout.rgib[3];
+  if (rowSize == 0) return false;
+  Bytes last;
+  if (!db.ReadBlock(mleaves.back(), last, err) || last.size() % rowSize != 0) return false;
+  size_t perBlock = kMaxBlockData / rowSize;
+  a.layout = layout;
+  a.tcinfo = a0[0];
+  a.matrixNid = hnidRows;
+  a.matrixTail = last;
+  a.toFree.push_back(mleaves.back());
+  mleaves.pop_back();
+  for (BID b : mleaves) a.matrixLeaves.push_back(b);
+  a.rowCount = static_cast<uint32_t>(mleaves.size() * perBlock + last.size() / rowSize);
+  // Heap: block 0 and the spine block are rewritten; the last value block stays open.
+  a.toFree.push_back(leaves[0]);
+  a.toFree.push_back(leaves[tailIndex]);
+  for (size_t i = 1; i + 1 < tailIndex; ++i) a.frozen.push_back({leaves[i], {}});
+  if (tailIndex > 1) {
+    a.openIndex = tailIndex - 1;
+    a.openBid = leaves[a.openIndex];
+    Bytes ob;
+    if (!db.ReadBlock(a.openBid, ob, err) || !SplitHeapBlock(ob, a.openIndex, a.openAllocs)) return false;
+  }
+  for (size_t L = 0; L < tail.size(); ++L) {
+    a.spine.emplace_back();
+    size_t n = tail[L].size() / 8 - (L > 0 ? 1 : 0);
+    for (size_t i = 0; i < n; ++i) a.spine[L].emplace_back(tail[L].begin() + 8 * i, tail[L].begin() + 8 * i + 8);
+  }
+  a.lastKey = Rd32(tail[0].data() + tail[0].size() - 8);
+  // The block lists of the heap, the row matrix and the subnodes are replaced too.
+  a.treesToFree.push_back(bidData);
+  a.treesToFree.push_back(m->second.first);
+  a.treesToFree.push_back(bidSub);
+  return true;
+}
+
+}  // namespace
+
+bool ReadTcLayout(Ndb& db, BID bidData, Table& out, std::string& err) {
+  out = Table{};
+  std::vector<BID> leaves;
+  if (!db.DataTreeLeaves(bidData, leaves, err) || leaves.empty()) { if (err.empty()) err = "table has no data"; return false; }
+  Bytes b0;
+  if (!db.ReadBlock(leaves[0], b0, err)) return false;
+  Heap h;
+  if (!h.Load(b0, {b0.size()}, err)) return false;
+  const uint8_t* p;
+  size_t n;
+  if (h.clientSig() != kSigTc || !h.Get(h.userRoot(), p, n) || n < 22 || p[0] != kSigTc || n < 22 + 8 * size_t(p[1])) {
+    err = "TCINFO missing or malformed";
+    return false;
+  }
+  for (int i = 0; i < 4; ++i) out.rgib[i] = Rd16(p + 2 + 2 * i);
+  for (size_t i = 0; i < p[1]; ++i) {
+    const uint8_t* c = p + 22 + 8 * i;
+    out.cols.push_back({Rd32(c), Rd16(c + 4), c[6], c[7]});
+  }
+  return true;
+}
+
+bool AppendTcRows(Ndb& db, BID oldData, BID oldSub, const Table& layout, const std::vector<TcRow>& rows,
+                  BuiltNode& out, std::string& err) {
+  auto a = std::make_unique<Appender>(db);
+  a->layout = layout;
+  bool appendable = oldData && LoadAppendable(db, oldData, oldSub, *a, err);
+  // Row IDs must keep rising for the row index to stay sorted; otherwise rebuild in order.
+  if (appendable && !rows.empty() && a->rowCount > 0 && rows.front().rowId <= a->lastKey) appendable = false;
+  for (size_t i = 1; appendable && i < rows.size(); ++i)
+    if (rows[i].rowId <= rows[i - 1].rowId) appendable = false;
+  err.clear();
+  std::vector<TcRow> all;
+  if (!appendable) {
+    // Rebuild once into the append shape, keeping the rows and columns already there.
+    a = std::make_unique<Appender>(db);
+    a->layout = layout;
+    if (oldData) {
+      Table old;
+      if (!ReadTc(db, oldData, oldSub, old, err)) return false;
+      a->layout.cols = old.cols;
+      std::copy(old.rgib, old.rgib + 4, a->layout.rgib);
+      all = std::move(old.rows);
+      db.FreeBlockTree(oldData);
+      db.FreeBlockTree(oldSub);
+    }
+    a->tcinfo = MakeTcInfo(a->layout);
+    all.insert(all.end(), rows.begin(), rows.end());
+    std::stable_sort(all.begin(), all.end(), [](const TcRow& x, const TcRow& y) { return x.rowId < y.rowId; });
+    all.erase(std::unique(all.begin(), all.end(), [](const TcRow& x, const TcRow& y) { return x.rowId == y.rowId; }), all.end());
+  } else {
+    all = rows;
+  }
+  if (a->layout.rgib[3] == 0 || a->layout.rgib[3] > kMaxBlockData) { err = "table row layout is unusable"; return false; }
+  for (auto& r : all) a->AddRow(r);
+  out = a->Finish();
+  if (db.failed()) { err = db.failure(); return false; }
+  return true;
+}
+
+}  // namespace pst

@@ -94,6 +94,14 @@ struct BuiltNode {
 BuiltNode BuildPc(Ndb& db, const PropMap& props, std::map<NID, std::pair<BID, BID>> extraSubnodes = {},
                   const std::map<uint16_t, NID>& external = {});
 BuiltNode BuildTc(Ndb& db, const Table& t);
+// Reads only a table's column layout (no rows).
+bool ReadTcLayout(Ndb& db, BID bidData, Table& out, std::string& err);
+// Appends rows (row IDs above every existing one) to a table node without rewriting what is
+// there: only the heap's first and last blocks, the last row-matrix block and the block lists
+// change. A table not yet in that append-friendly shape is rebuilt once into it. `old` is the
+// node's current data and subnode trees (0, 0 for a new table, which then takes `layout`).
+bool AppendTcRows(Ndb& db, BID oldData, BID oldSub, const Table& layout, const std::vector<TcRow>& rows,
+                  BuiltNode& out, std::string& err);
 
 // Writes a large value straight into blocks as it arrives, without holding it all in memory.
 class StreamWriter {

@@ -839,6 +839,20 @@ void Ndb::FreeBlockTree(BID bid) {
   if (!bbt_->Erase(bid, err)) Fail(err);
 }
 
+void Ndb::FreeBlock(BID bid) {
+  if (bid == 0) return;
+  std::string err;
+  auto be = FindBlock(bid, err);
+  if (!be) return;
+  if (be->cRef > 2) {
+    BtEntry e{bid, be->ib, 0, static_cast<uint32_t>(be->cRef - 1), be->cb};
+    if (!bbt_->Put(e, err)) Fail(err);
+    return;
+  }
+  FreeSpace(be->ib, be->cb + 16u);
+  if (!bbt_->Erase(bid, err)) Fail(err);
+}
+
 std::optional<NodeEntry> Ndb::FindNode(NID nid, std::string& err) {
   BtEntry e;
   bool found = false;

@@ -213,6 +213,8 @@ class Ndb {
   void DeleteNode(NID nid);
   // Releases a block and everything it references (data-tree and subnode-tree children).
   void FreeBlockTree(BID bid);
+  // Releases one block only (its children stay in use elsewhere).
+  void FreeBlock(BID bid);
   NID AllocNid(uint8_t type);
   // Raises a type's NID counter to at least index (tables share their folder's index).
   void ReserveNidIndex(uint8_t type, uint32_t index);

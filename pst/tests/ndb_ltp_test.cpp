@@ -1,6 +1,7 @@
 // Node database and LTP layers: B-trees under load, data trees, heaps, property and table contexts.
 #include <map>
 #include <random>
+#include <set>
 
 #include "pst/tests/test_util.h"
 
@@ -191,6 +192,57 @@ TEST(Ltp, TableContextWithManyRows) {
     EXPECT_EQ(r.props.count(0x0071), 0u);
   }
   EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+}
+
+// Rows appended over many commits: every state reads back whole, and a commit touches only a
+// bounded number of blocks however many rows the table already holds.
+TEST(Ltp, AppendedTableRewritesOnlyItsTail) {
+  std::shared_ptr<Bytes> bytes;
+  auto db = NewDb(bytes);
+  Table layout = MakeTableLayout({0x0037001F, 0x0E080003, 0x0E060040});
+  NID nid = db->AllocNid(kNidTypeContentsTable);
+  std::string err;
+  BID data = 0, sub = 0;
+  uint32_t next = 1;
+  std::set<BID> before;
+  for (int round = 0; round < 25; ++round) {
+    std::vector<TcRow> rows;
+    for (int i = 0; i < 190; ++i, ++next) {
+      TcRow r;
+      r.rowId = next * 32 + 4;
+      r.props[0x0037] = MakeUtf8(std::string(next % 50, 'x') + std::to_string(next));
+      r.props[0x0E08] = MakeLong(next);
+      rows.push_back(std::move(r));
+    }
+    if (round == 12) rows[5].props[0x0037] = MakeUtf8(std::string(5000, 'L'));  // a cell in a subnode
+    BuiltNode b;
+    ASSERT_TRUE(AppendTcRows(*db, data, sub, layout, rows, b, err)) << err;
+    data = b.bidData;
+    sub = b.bidSub;
+    db->PutNode({nid, data, sub, 0});
+    ASSERT_TRUE(db->Commit(err)) << err;
+    std::set<BID> now;
+    ASSERT_TRUE(db->ForEachBlock([&](const BlockEntry& e) { now.insert(e.bid); return true; }, err));
+    if (round >= 2) {
+      size_t gone = 0;
+      for (BID x : before) gone += now.count(x) == 0;
+      EXPECT_LE(gone, 10u) << "round " << round;
+    }
+    before = now;
+    Table back;
+    ASSERT_TRUE(ReadTc(*db, data, sub, back, err)) << err;
+    ASSERT_EQ(back.rows.size(), next - 1);
+    for (size_t i = 0; i < back.rows.size(); i += 53) {
+      uint32_t id = static_cast<uint32_t>(i + 1);
+      EXPECT_EQ(back.rows[i].rowId, id * 32 + 4);
+      EXPECT_EQ(AsLong(back.rows[i].props.at(0x0E08)), id);
+    }
+    if (round >= 12) {
+      EXPECT_EQ(ToUtf8(back.rows[12 * 190 + 5].props.at(0x0037)).size(), 5000u);
+    }
+  }
+  CheckReport rep = CheckBytes(bytes);
+  EXPECT_TRUE(rep.ok()) << Joined(rep);
 }
 
 }  // namespace
