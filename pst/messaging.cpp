@@ -272,6 +272,7 @@ Store::FolderState* Store::LoadFolder(NID nid, std::string& err) {
   auto f = std::make_unique<FolderState>();
   f->node = *n;
   if (!ReadPc(*db_, n->bidData, n->bidSub, f->pc, err)) return nullptr;
+  // Contents tables can be huge: only their columns are read; new rows are appended at commit.
   auto loadTable = [&](uint8_t type, Table& tbl, const std::vector<uint32_t>& cols) -> bool {
     auto tn = db_->FindNode(SiblingTable(nid, type), err);
     if (!tn) {
@@ -279,6 +280,7 @@ Store::FolderState* Store::LoadFolder(NID nid, std::string& err) {
       tbl = MakeTableLayout(cols);
       return true;
     }
+    if (type != kNidTypeHierarchyTable) return ReadTcLayout(*db_, tn->bidData, tbl, err);
     return ReadTc(*db_, tn->bidData, tn->bidSub, tbl, err);
   };
   if (t == kNidTypeNormalFolder &&
@@ -549,6 +551,13 @@ bool Store::Messages(NID folder, std::vector<NID>& out, std::string& err, bool a
   out.clear();
   FolderState* f = LoadFolder(folder, err);
   if (!f) return false;
+  auto tn = db_->FindNode(SiblingTable(folder, associated ? kNidTypeAssocContentsTable : kNidTypeContentsTable), err);
+  if (tn) {
+    Table t;
+    if (!ReadTc(*db_, tn->bidData, tn->bidSub, t, err)) return false;
+    for (auto& r : t.rows) out.push_back(r.rowId);
+  }
+  err.clear();
   for (auto& r : (associated ? f->assoc : f->contents).rows) out.push_back(r.rowId);
   return true;
 }
@@ -610,8 +619,16 @@ bool Store::FlushFolders(std::string& err) {
       db.PutNode({tnid, b.bidData, b.bidSub, 0});
     };
     if (f->hierDirty) replace(SiblingTable(nid, kNidTypeHierarchyTable), f->hier);
-    if (f->contentsDirty) replace(SiblingTable(nid, kNidTypeContentsTable), f->contents);
-    if (f->assocDirty) replace(SiblingTable(nid, kNidTypeAssocContentsTable), f->assoc);
+    auto append = [&](NID tnid, const Table& t) -> bool {
+      std::string e;
+      auto old = db.FindNode(tnid, e);
+      BuiltNode b;
+      if (!AppendTcRows(db, old ? old->bidData : 0, old ? old->bidSub : 0, t, t.rows, b, err)) return false;
+      db.PutNode({tnid, b.bidData, b.bidSub, 0});
+      return true;
+    };
+    if (f->contentsDirty && !append(SiblingTable(nid, kNidTypeContentsTable), f->contents)) return false;
+    if (f->assocDirty && !append(SiblingTable(nid, kNidTypeAssocContentsTable), f->assoc)) return false;
     if (f->pcDirty) {
       if (f->node.bidData) db.FreeBlockTree(f->node.bidData);
       if (f->node.bidSub) db.FreeBlockTree(f->node.bidSub);

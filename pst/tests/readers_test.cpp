@@ -157,6 +157,35 @@ TEST_F(Readers, ReadpstWritesEveryMessageAndAttachment) {
   EXPECT_TRUE(fs::exists(out / "Personal Folders" / "Inbox" / "Archive"));
 }
 
+// A folder filled over several commits: its table is appended to, with a multi-level row index.
+TEST(ReadersOnLargeFolder, AppendedContentsTableReadsWhole) {
+  auto dir = fs::temp_directory_path() / ("pst-bulk-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::string file = (dir / "bulk.pst").string();
+  std::string err;
+  {
+    auto s = Store::Create(file, "Personal Folders", err);
+    ASSERT_TRUE(s) << err;
+    auto f = s->AddFolder(s->IpmSubtree(), "Bulk", "IPF.Note", err);
+    for (int i = 0; i < 600; ++i) {
+      ASSERT_TRUE(s->AddMessage(*f, test::SampleMessage(i, 0), err)) << err;
+      if (i % 200 == 199) {
+        ASSERT_TRUE(s->Commit(err)) << err;
+      }
+    }
+  }
+  ASSERT_TRUE(CheckPstFile(file).ok()) << test::Joined(CheckPstFile(file));
+  ToolRun ls = Sh("lspst '" + file + "'");
+  ExpectNoComplaints(ls, "lspst");
+  size_t n = 0;
+  for (size_t at = 0; (at = ls.out.find("Email\t", at)) != std::string::npos; ++at) ++n;
+  EXPECT_EQ(n, 600u);
+  ToolRun px = Sh("pffexport -t '" + (dir / "px").string() + "' '" + file + "'");
+  ExpectNoComplaints(px, "pffexport");
+  EXPECT_TRUE(fs::exists(dir / "px.export" / "Top of Outlook data file" / "Bulk" / "Message00600"));
+  fs::remove_all(dir);
+}
+
 TEST(ReadersOnReference, OutlooksFileAfterExtensionStillReads) {
   auto dir = fs::temp_directory_path() / ("pst-ref-" + std::to_string(::getpid()));
   fs::create_directories(dir);
