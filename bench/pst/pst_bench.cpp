@@ -2,6 +2,7 @@
 // pst_bench open DIR        open a 1 MB and a 1 GB file, repeatedly
 // pst_bench folder N DIR    N messages in one folder, committed every 1000
 // pst_bench huge DIR        grow a file beyond 4 GiB (needs the disk space; not run in CI)
+// pst_bench each N DIR      N messages with a commit after each one
 #include <sys/resource.h>
 
 #include <chrono>
@@ -132,6 +133,29 @@ int Folder(int n, const std::string& dir) {
   return 0;
 }
 
+// One commit per message: the cost of a commit must not grow with the folder.
+int EachCommit(int n, const std::string& dir) {
+  std::string path = dir + "/bench-each.pst";
+  std::string err;
+  auto s = Store::Create(path, "Personal Folders", err);
+  auto f = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note", err);
+  const int kWindow = 1000;
+  auto t = Clock::now();
+  double first = 0;
+  for (int i = 0; i < n; ++i) {
+    if (!s->AddMessage(*f, Message(i, 200, 0), err) || !s->Commit(err)) { std::fprintf(stderr, "%s\n", err.c_str()); return 1; }
+    if (i + 1 == kWindow) first = Since(t);
+    if (i + 1 == n - kWindow) t = Clock::now();
+  }
+  double last = Since(t);
+  std::printf("each-commit: %d messages, one commit each: first %d took %.2f s, last %d took %.2f s, peak RSS %ld KB\n", n,
+              kWindow, first, kWindow, last, PeakRssKb());
+  auto rep = CheckPstFile(path);
+  std::printf("pstcheck: %s\n", rep.ok() ? "sound" : rep.findings[0].c_str());
+  std::filesystem::remove(path);
+  return 0;
+}
+
 int Huge(const std::string& dir) {
   std::string path = dir + "/bench-huge.pst";
   double secs = 0;
@@ -152,6 +176,7 @@ int main(int argc, char** argv) {
   if (mode == "open" && argc == 3) return Open(argv[2]);
   if (mode == "folder" && argc == 4) return Folder(std::atoi(argv[2]), argv[3]);
   if (mode == "huge" && argc == 3) return Huge(argv[2]);
-  std::fprintf(stderr, "usage: pst_bench add N DIR | open DIR | folder N DIR | huge DIR\n");
+  if (mode == "each" && argc == 4) return EachCommit(std::atoi(argv[2]), argv[3]);
+  std::fprintf(stderr, "usage: pst_bench add N DIR | open DIR | folder N DIR | huge DIR | each N DIR\n");
   return 2;
 }
