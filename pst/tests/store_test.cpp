@@ -272,6 +272,7 @@ TEST(Store, CommitCutShortAtEveryWriteKeepsLastCommit) {
     }
   }
   EXPECT_GT(total, 5);
+  std::printf("commit cut short at each of %ld writes\n", total);
 }
 
 TEST(Store, DamagedFilesAreRefused) {
