@@ -13,7 +13,8 @@
 
 namespace pst::test {
 
-inline std::string ReferencePath() { return "/work/shared/reference/outlook-empty.pst"; }
+// Outlook's own new file (MIT-licensed sample, see data/outlook-empty.pst.LICENSE).
+inline std::string ReferencePath() { return PST_TEST_DATA_DIR "/outlook-empty.pst"; }
 
 inline std::shared_ptr<Bytes> ReadWholeFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
