@@ -105,6 +105,19 @@ TEST(Store, MessagesReadBackWithEveryPart) {
     ASSERT_TRUE(s->ReadMessage(ids[i], md, err)) << err;
     ExpectSameMessage(md, sent[i]);
   }
+  // Associated (hidden) messages go to their own table and leave the counts alone.
+  NewMessage view = SampleMessage(50, 0);
+  view.associated = true;
+  view.props[PidTagMessageClass] = MakeUtf8("IPM.Microsoft.FolderDesign.NamedView");
+  auto vid = s->AddMessage(*sub, view, err);
+  ASSERT_TRUE(vid) << err;
+  ASSERT_TRUE(s->Commit(err)) << err;
+  std::vector<NID> hidden;
+  ASSERT_TRUE(s->Messages(*sub, hidden, err, true));
+  EXPECT_EQ(hidden, std::vector<NID>{*vid});
+  EXPECT_EQ(NidTypeOf(*vid), kNidTypeAssocMessage);
+  EXPECT_EQ(s->GetFolder(*sub, err)->contentCount, 5u);
+  ASSERT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
   auto np = s->NameOf(*named, err);
   ASSERT_TRUE(np);
   EXPECT_EQ(np->name, "X-Custom-Header");
