@@ -213,7 +213,10 @@ bool IsKnownType(uint16_t type) {
 bool Heap::Load(Ndb& db, BID bidData, std::string& err) {
   std::vector<BID> leaves;
   if (!db.DataTreeLeaves(bidData, leaves, err)) return false;
-  if (leaves.size() > 65535) { err = "heap has too many blocks"; return false; }
+  if (leaves.size() > 65535 || leaves.size() * kMaxBlockData > db.header().ibFileEof * 2) {
+    err = "heap has too many blocks";
+    return false;
+  }
   blocks_.clear();
   for (size_t i = 0; i < leaves.size(); ++i) {
     Block b;
@@ -298,6 +301,16 @@ bool ReadBth(const Heap& heap, HID header, std::vector<std::pair<Bytes, Bytes>>&
       if (level > 0) {
         if (!walk(Rd32(r + cbKey), level - 1)) return false;
       } else {
+        // Keys rise strictly ([MS-PST] 2.3.2.3); this also stops a damaged index that names
+        // the same node twice from multiplying its records.
+        if (!out.empty()) {
+          const Bytes& prev = out.back().first;
+          bool greater = false;
+          for (size_t k = cbKey; k-- > 0;) {
+            if (r[k] != prev[k]) { greater = r[k] > prev[k]; break; }
+          }
+          if (!greater) { err = "BTH keys are out of order"; return false; }
+        }
         out.emplace_back(Bytes(r, r + cbKey), Bytes(r + cbKey, r + rec));
       }
     }

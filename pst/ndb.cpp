@@ -941,12 +941,19 @@ bool Ndb::DataTreeLeaves(BID bid, std::vector<BID>& out, std::string& err) {
         out.push_back(l);
       }
     }
+    // Each block takes at least 64 bytes of the file: more leaves than that means repeats.
+    if (out.size() > header_.ibFileEof / 64) {
+      err = "data tree names more blocks than the file can hold";
+      return false;
+    }
   }
   return true;
 }
 
 bool Ndb::ReadDataTree(BID bid, Bytes& out, std::string& err, size_t maxBytes) {
   out.clear();
+  // No honest data tree holds more than the file does; a damaged one may repeat its blocks.
+  maxBytes = static_cast<size_t>(std::min<uint64_t>(maxBytes, header_.ibFileEof));
   std::vector<BID> leaves;
   if (!DataTreeLeaves(bid, leaves, err)) return false;
   Bytes b;
