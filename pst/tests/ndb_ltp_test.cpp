@@ -112,6 +112,20 @@ TEST(Ndb, DataTreesOfEverySizeReadBack) {
   EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
 }
 
+// A data tree that names one small block thousands of times must not make the reader allocate
+// gigabytes; the file size bounds it.
+TEST(Ndb, RepeatedBlocksInADataTreeAreRefused) {
+  std::shared_ptr<Bytes> bytes;
+  auto db = NewDb(bytes);
+  Bytes one(kMaxBlockData, 1);
+  BID leaf = db->WriteExternalBlock(one.data(), one.size());
+  BID tree = db->WriteDataTreeFromLeaves(std::vector<BID>(6000, leaf), 6000ull * kMaxBlockData);
+  std::string err;
+  Bytes out;
+  EXPECT_FALSE(db->ReadDataTree(tree, out, err));
+  EXPECT_NE(err.find("more blocks than the file"), std::string::npos) << err;
+}
+
 Prop Fixed(uint16_t type, size_t n, uint8_t seed) {
   Prop p{type, Bytes(n)};
   for (size_t i = 0; i < n; ++i) p.data[i] = static_cast<uint8_t>(seed + i);
