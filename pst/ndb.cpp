@@ -1,6 +1,7 @@
 #include "pst/ndb.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -129,6 +130,12 @@ std::unique_ptr<FileIo> OpenPosixFile(const std::string& path, bool writable, bo
   int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
   if (fd < 0) {
     err = "cannot open " + path + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  // Two writers appending to one file would each take the other's free space for their own.
+  if (writable && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    err = "cannot open " + path + ": another process is writing to it";
+    ::close(fd);
     return nullptr;
   }
   return std::make_unique<PosixFile>(fd);

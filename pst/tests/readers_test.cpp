@@ -65,6 +65,7 @@ class Readers : public ::testing::Test {
     }
     ASSERT_TRUE(s->Commit(err)) << err;
     // A second session adds to the same file, as the converter's worker processes do.
+    s.reset();
     s = Store::Open(file_, err);
     ASSERT_TRUE(s) << err;
     NewMessage task = test::SampleMessage(10, 0);

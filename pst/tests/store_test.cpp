@@ -1,6 +1,8 @@
 // Messaging layer: stores created and reopened, Outlook's own file extended, commits cut short
 // at every write, and damaged files refused.
+#include <cstdio>
 #include <random>
+#include <unistd.h>
 
 #include "pst/tests/test_util.h"
 
@@ -286,6 +288,19 @@ TEST(Store, CommitCutShortAtEveryWriteKeepsLastCommit) {
   }
   EXPECT_GT(total, 5);
   std::printf("commit cut short at each of %ld writes\n", total);
+}
+
+TEST(Store, OneWriterAtATime) {
+  std::string path = ::testing::TempDir() + "pst-lock-" + std::to_string(::getpid()) + ".pst";
+  std::string err;
+  auto first = Store::Create(path, "Personal Folders", err);
+  ASSERT_TRUE(first) << err;
+  EXPECT_FALSE(Store::Open(path, err));
+  EXPECT_NE(err.find("another process"), std::string::npos) << err;
+  EXPECT_TRUE(Store::Open(path, err, false)) << err;  // readers are not kept out
+  first.reset();
+  EXPECT_TRUE(Store::Open(path, err)) << err;
+  std::remove(path.c_str());
 }
 
 TEST(Store, DamagedFilesAreRefused) {
