@@ -2,11 +2,14 @@
 // The options of one conversion, as "config.txt" carries them from nsfview to every nsfsave
 // process. Defaults are the values in force when the file is missing.
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <map>
 #include <vector>
+
+class QIODevice;
 
 // One OLE Automation date-time with its status (0 valid, 1 invalid, 2 null): days since
 // 30 December 1899 midnight, local time, the fraction being the time of day.
@@ -57,6 +60,7 @@ struct RunOptions {
 // be opened.
 bool ReadRunOptions(const QString &path, RunOptions &options);
 RunOptions ParseRunOptions(const QByteArray &bytes);
+RunOptions ParseRunOptions(QIODevice &device);
 
 // Creates (truncating) "config.txt" with every field. Returns false when the file could not be
 // written.
