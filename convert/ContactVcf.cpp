@@ -84,13 +84,15 @@ QByteArray Utf8Line(const QString &text)
     return OneLine(text).toUtf8();
 }
 
-// The value of a property marked ENCODING=QUOTED-PRINTABLE. Line breaks are written as the
-// soft-broken "=0D=0A=" LF. An '=' of the text is written as "=3D" (RFC 2045 6.7), because a
-// quoted-printable reader would otherwise take "=41" in a street or note for an escape.
+// The value of a property marked ENCODING=QUOTED-PRINTABLE. A line break is written as the
+// encoded CR LF and a soft break, "=0D=0A=" LF; a CR in front of the LF is part of that break,
+// since a raw one would come back as a second CR. An '=' of the text is written as "=3D"
+// (RFC 2045 6.7), because a quoted-printable reader would take "=41" in a note for an escape.
 QByteArray QuotedPrintableValue(const QString &text)
 {
     QString value = text;
     value.replace(QLatin1Char('='), QLatin1String("=3D"));
+    value.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     value.replace(QLatin1Char('\n'), QLatin1String("=0D=0A=\n"));
     return value.toUtf8();
 }
@@ -123,6 +125,15 @@ QString VcfDateValue(const QString &dateText)
     QString moved = dateText.mid(lastSlash) + dateText.left(lastSlash);
     moved.remove(QLatin1Char('/'));
     return moved;
+}
+
+void WriteVcfPhoto(LineFile &vcf, QIODevice &photo)
+{
+    vcf.Line("PHOTO;ENCODING=BASE64:");
+    vcf.Write(" ");
+    vcf.WriteBase64(photo);
+    vcf.Line("");
+    vcf.Line("");
 }
 
 int WriteContactVcfFile(const QString &vcfPath, const ContactFields &f, WriterContext &context,

@@ -48,6 +48,11 @@ std::int32_t PrimaryAddressKindOf(const QString &value);
 // ("07/03/1980" -> "19800703"); a text without '/' gives an empty value.
 QString VcfDateValue(const QString &dateText);
 
+// The PHOTO property from the photo file's bytes: "PHOTO;ENCODING=BASE64:", then the base64
+// on a line of its own and an empty line. The base64 line starts with one blank, a folded
+// continuation (RFC 2425 5.8.1), without which readers take it for a broken property.
+void WriteVcfPhoto(LineFile &vcf, QIODevice &photo);
+
 // The photo step of the writer: receives the open VCF file, writes the PHOTO property and its
 // log lines, and gives back the full path of the detached photo file, or nothing.
 using VcfPhotoStep = std::function<std::optional<QString>(LineFile &)>;
