@@ -1,29 +1,18 @@
 #include "convert/TempFolder.h"
 
-#include <QDir>
+#include "convert/RichTextPictureFiles.h"
 
-#include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <QDir>
 
 QString PrivateTempFolder(const QString &name)
 {
-    const QString path = QDir::tempPath() + u'/' + name;
-    const QByteArray native = QFile::encodeName(path);
-    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        return {};
-    struct stat info {};
-    // lstat, so that a symbolic link is seen as one and never followed.
-    if (::lstat(native.constData(), &info) != 0)
-        return {};
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
-        return {};
-    if ((info.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
-        return {};
-    return path + u'/';
+    const QString path = QDir::tempPath() + u'/' + name + u'/';
+    return PreparePrivateFolder(path) ? path : QString();
 }
 
 QString DetachFolder()
 {
-    return PrivateTempFolder(QStringLiteral("temp"));
+    // The same folder the rich-text pictures go to.
+    const QString folder = QDir::fromNativeSeparators(RichTextPictureFolder());
+    return PreparePrivateFolder(folder) ? folder : QString();
 }

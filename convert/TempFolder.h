@@ -9,5 +9,5 @@
 // empty text when it cannot be created or is refused (a symbolic link, another user's folder).
 QString PrivateTempFolder(const QString &name);
 
-// The "temp" folder into which attachments and images are detached.
+// The "temp" folder into which attachments are detached and rich-text pictures saved.
 QString DetachFolder();

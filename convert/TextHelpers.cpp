@@ -15,21 +15,17 @@ QString UpToFirstNul(QString text)
 
 }  // namespace
 
+QString ToWide(std::string_view notesText)
+{
+    // The same UTF-8 reading as LNStringTranslate: invalid bytes become U+FFFD.
+    return UpToFirstNul(QString::fromUtf8(notesText.data(), static_cast<qsizetype>(notesText.size())));
+}
+
 QString ToWide(const char *notesText, qsizetype length)
 {
     if (notesText == nullptr || length <= 0)
         return {};
-    // ICU's LMBCS-1 decoder, which Qt reaches by name, knows the group bytes (0x14 + UCS-2,
-    // the code page groups) of the Notes character set.
-    QStringDecoder decoder("LMBCS-1");
-    if (!decoder.isValid())
-        return UpToFirstNul(QString::fromLatin1(notesText, length));
-    return UpToFirstNul(decoder.decode(QByteArrayView(notesText, length)));
-}
-
-QString ToWide(const QByteArray &notesText)
-{
-    return ToWide(notesText.constData(), notesText.size());
+    return ToWide(std::string_view(notesText, static_cast<std::size_t>(length)));
 }
 
 QString ToWide(const QString &text)
@@ -37,15 +33,17 @@ QString ToWide(const QString &text)
     return UpToFirstNul(text);
 }
 
-QByteArray ToNotes(const QString &text)
+bool ToNotes(const QString &text, std::string *notesText)
 {
-    QStringEncoder encoder("LMBCS-1");
-    if (!encoder.isValid())
-        return {};
-    QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
-        return {};
-    return bytes;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return false;
+    }
+    const QByteArray bytes = text.toUtf8();
+    notesText->assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return true;
 }
 
 QString CleanName(const QString &text)
@@ -78,4 +76,9 @@ QByteArray ToAnsi(const QString &text)
     if (!encoder.isValid())
         return text.toLatin1();
     return encoder.encode(text);
+}
+
+QByteArray EncodedWord(const QString &text)
+{
+    return "=?utf-8?B?" + text.toUtf8().toBase64() + "?=";
 }

@@ -20,16 +20,19 @@ TEST(CleanNameTest, ReplacesEveryUnsafeCharacterByASpace)
     EXPECT_EQ(CleanName(""), "");
 }
 
-TEST(ToWideTest, TranslatesLmbcsAndStopsAtNul)
+TEST(ToWideTest, TranslatesNotesTextAndStopsAtNul)
 {
-    // 0x14 introduces a UCS-2 character (big-endian); high bytes are code page 850.
-    const QByteArray lmbcs("A\x14\x04\x1F" "B\x82", 6);
-    EXPECT_EQ(ToWide(lmbcs), QString::fromUtf8("AПBé"));
-    EXPECT_EQ(ToWide(QByteArray("ab\0cd", 5)), "ab");
+    EXPECT_EQ(ToWide(std::string("A\xD0\x9F" "B\xC3\xA9")), QString::fromUtf8("AПBé"));
+    EXPECT_EQ(ToWide(std::string("ab\0cd", 5)), "ab");
+    EXPECT_EQ(ToWide(std::string("a\xFF" "b")), QString::fromUtf8("a\uFFFD" "b"));
     EXPECT_EQ(ToWide(nullptr, 4), "");
     EXPECT_EQ(ToWide(QString::fromUtf8("x\0y", 3)), "x");
-    const QString mixed = QString::fromUtf8("Grüße Привет 日本");
-    EXPECT_EQ(ToWide(ToNotes(mixed)), mixed);
+
+    const QString mixed = QString::fromUtf8("Grüße Привет 日本 😀");
+    std::string notes;
+    ASSERT_TRUE(ToNotes(mixed, &notes));
+    EXPECT_EQ(ToWide(notes), mixed);
+    EXPECT_FALSE(ToNotes(QString(QChar(0xD800)), &notes));  // a lone surrogate
 }
 
 TEST(AnsiTest, UsesWindows1252)
