@@ -1,7 +1,6 @@
 #include "convert/CalendarIcs.h"
 
-#include "common/handoff/RunLog.h"
-#include "common/handoff/RunOptions.h"
+#include "convert/ConvertContext.h"
 
 #include <QStringList>
 
@@ -42,12 +41,12 @@ QByteArray IcsDateValue(const QString &dateText)
         + "T" + TwoDigits(part(time, 0)) + TwoDigits(part(time, 1)) + TwoDigits(part(time, 2));
 }
 
-int WriteCalendarIcsFile(const QString &icsPath, const CalendarFields &f, WriterContext &context,
+int WriteCalendarIcsFile(const QString &icsPath, const CalendarFields &f, const ConvertContext &context,
                          const IcsAttachStep &docLinks, const IcsAttachStep &attachments)
 {
     LineFile ics(icsPath);
     if (!ics.Create())
-        return context.Fail(QStringLiteral("ERROR:Invalid Path. Calendar Entry cannot be dump. \r\n"));
+        return WriterFailure(context, QStringLiteral("ERROR:Invalid Path. Calendar Entry cannot be dump. \r\n"));
     try {
         ics.Line("BEGIN:VCALENDAR");
         ics.Line("BEGIN:VTIMEZONE");
@@ -76,15 +75,15 @@ int WriteCalendarIcsFile(const QString &icsPath, const CalendarFields &f, Writer
         if (!f.From.isEmpty())
             itemName += QLatin1Char(' ');
         itemName += f.Summary;
-        context.log.Write(QStringLiteral("Item Name:\t") + itemName + QStringLiteral("\r\n"));
+        context.Log(QStringLiteral("Item Name:\t") + itemName + QStringLiteral("\r\n"));
 
-        if (context.options.saveDocLinks == 1 && docLinks)
+        if (context.Options().saveDocLinks == 1 && docLinks)
             docLinks(ics);
         if (!f.AttachmentNames.isEmpty()) {
-            context.log.Write(QStringLiteral("Attachments:\t"));
+            context.Log(QStringLiteral("Attachments:\t"));
             if (attachments)
                 attachments(ics);
-            context.log.Write(QStringLiteral("\r\n"));
+            context.Log(QStringLiteral("\r\n"));
         }
 
         if (!f.Body.isEmpty()) {
@@ -122,5 +121,5 @@ int WriteCalendarIcsFile(const QString &icsPath, const CalendarFields &f, Writer
     } catch (...) {
         ics.Close();
     }
-    return context.Fail(QStringLiteral("ERROR:Calendar Entry is Not Dump \r\n"));
+    return WriterFailure(context, QStringLiteral("ERROR:Calendar Entry is Not Dump \r\n"));
 }

@@ -57,5 +57,5 @@ using IcsAttachStep = std::function<void(LineFile &)>;
 // The writer proper, over a record and the two document steps (either may be empty). Returns
 // 1 on success and 0 on failure, logging and counting as the calendar run expects.
 int WriteCalendarIcsFile(const QString &icsPath, const CalendarFields &fields,
-                         WriterContext &context, const IcsAttachStep &docLinks,
+                         const ConvertContext &context, const IcsAttachStep &docLinks,
                          const IcsAttachStep &attachments);

@@ -1,7 +1,6 @@
 #include "convert/ContactVcf.h"
 
-#include "common/handoff/RunLog.h"
-#include "common/handoff/RunOptions.h"
+#include "convert/ConvertContext.h"
 
 #include <utility>
 
@@ -136,12 +135,12 @@ void WriteVcfPhoto(LineFile &vcf, QIODevice &photo)
     vcf.Line("");
 }
 
-int WriteContactVcfFile(const QString &vcfPath, const ContactFields &f, WriterContext &context,
+int WriteContactVcfFile(const QString &vcfPath, const ContactFields &f, const ConvertContext &context,
                         const VcfPhotoStep &photo, QString &photoPath)
 {
     LineFile vcf(vcfPath);
     if (!vcf.Create())
-        return context.Fail(QStringLiteral("ERROR:Invalid Path. Contact Entry cannot be dump. \r\n"));
+        return WriterFailure(context, QStringLiteral("ERROR:Invalid Path. Contact Entry cannot be dump. \r\n"));
     const auto utf8 = [&vcf](const char *prefix, const QString &value) {
         if (!value.isEmpty())
             vcf.Line(prefix + Utf8Line(value));
@@ -212,14 +211,14 @@ int WriteContactVcfFile(const QString &vcfPath, const ContactFields &f, WriterCo
         if (!f.MiddleInitial.isEmpty())
             itemName += f.MiddleInitial + u' ';
         itemName += f.LastName;
-        context.log.Write(QStringLiteral("Item Name:\t") + itemName + QStringLiteral("\r\n"));
+        context.Log(QStringLiteral("Item Name:\t") + itemName + QStringLiteral("\r\n"));
 
         if (!f.AttachmentNames.isEmpty()) {
-            context.log.Write(QStringLiteral("Attachments:\t"));
+            context.Log(QStringLiteral("Attachments:\t"));
             std::optional<QString> detached;
             if (photo)
                 detached = photo(vcf);
-            context.log.Write(QStringLiteral("\r\n"));
+            context.Log(QStringLiteral("\r\n"));
             if (detached)
                 photoPath = *detached;
         }
@@ -229,5 +228,5 @@ int WriteContactVcfFile(const QString &vcfPath, const ContactFields &f, WriterCo
     } catch (...) {
         vcf.Close();
     }
-    return context.Fail(QStringLiteral("ERROR:Contact Entry is Not Dump \r\n"));
+    return WriterFailure(context, QStringLiteral("ERROR:Contact Entry is Not Dump \r\n"));
 }

@@ -61,4 +61,4 @@ using VcfPhotoStep = std::function<std::optional<QString>(LineFile &)>;
 // success and 0 on failure; `photoPath` receives the detached photo's path when a PHOTO was
 // written and is left alone otherwise.
 int WriteContactVcfFile(const QString &vcfPath, const ContactFields &fields,
-                        WriterContext &context, const VcfPhotoStep &photo, QString &photoPath);
+                        const ConvertContext &context, const VcfPhotoStep &photo, QString &photoPath);

@@ -1,13 +1,12 @@
 #include "convert/GroupText.h"
 
-#include "common/handoff/RunLog.h"
-#include "common/handoff/RunOptions.h"
+#include "convert/ConvertContext.h"
 
-int WriteGroupText(const QString &txtPath, const ContactFields &f, WriterContext &context)
+int WriteGroupText(const QString &txtPath, const ContactFields &f, const ConvertContext &context)
 {
     LineFile txt(txtPath);
     if (!txt.Create())
-        return context.Fail(QStringLiteral("ERROR:Invalid Path. Group Entry cannot be dump. \r\n"));
+        return WriterFailure(context, QStringLiteral("ERROR:Invalid Path. Group Entry cannot be dump. \r\n"));
     try {
         const QString text = QStringLiteral("Group Name: ") + f.ListName + QStringLiteral("\r\n")
             + QStringLiteral("Group Description: ") + f.ListDescription + QStringLiteral("\r\n")
@@ -21,11 +20,11 @@ int WriteGroupText(const QString &txtPath, const ContactFields &f, WriterContext
         }
         txt.Write(bytes);
         if (txt.Close()) {
-            context.log.Write(QStringLiteral("Item Name:\t") + f.ListName + QStringLiteral("\r\n"));
+            context.Log(QStringLiteral("Item Name:\t") + f.ListName + QStringLiteral("\r\n"));
             return 1;
         }
     } catch (...) {
         txt.Close();
     }
-    return context.Fail(QStringLiteral("ERROR:Distribution list Entry is Not Dump \r\n"));
+    return WriterFailure(context, QStringLiteral("ERROR:Distribution list Entry is Not Dump \r\n"));
 }

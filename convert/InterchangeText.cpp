@@ -1,7 +1,6 @@
 #include "convert/InterchangeText.h"
 
-#include "common/handoff/RunLog.h"
-#include "common/handoff/RunOptions.h"
+#include "convert/ConvertContext.h"
 
 #include "convert/TextHelpers.h"
 
@@ -23,24 +22,10 @@ QString OneLine(const QString &text)
     return out;
 }
 
-void ConversionCounters::AddError(const RunOptions &options)
+int WriterFailure(const ConvertContext &context, const QString &logLine)
 {
-    ++errorCount;
-    if (options.counterMode == 1)
-        ++secondErrorCount;
-}
-
-void ConversionCounters::AddWarning(const RunOptions &options)
-{
-    ++warningCount;
-    if (options.counterMode == 1)
-        ++secondWarningCount;
-}
-
-int WriterContext::Fail(const QString &logLine)
-{
-    counters.AddError(options);
-    log.Write(logLine);
+    context.AddError();
+    context.Log(logLine);
     return 0;
 }
 

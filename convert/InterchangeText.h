@@ -8,8 +8,7 @@
 
 #include <cstdint>
 
-class RunLog;
-struct RunOptions;
+struct ConvertContext;
 
 // Windows-1252, the system ANSI code page on this platform. A text with a character outside
 // that code page would lose it (the platform substitutes '?'), so such a text is written as
@@ -20,27 +19,9 @@ QByteArray EncodeAnsi(const QString &text);
 // taken from a document can never end the line early and start a property of its own.
 QString OneLine(const QString &text);
 
-// Per-process counters of Part-1.1 kind: the first pair always counts, the second only when
-// counterMode of RunOptions is 1.
-struct ConversionCounters {
-    std::uint64_t warningCount = 0;
-    std::uint64_t errorCount = 0;
-    std::uint64_t secondWarningCount = 0;
-    std::uint64_t secondErrorCount = 0;
-
-    void AddError(const RunOptions &options);
-    void AddWarning(const RunOptions &options);
-};
-
-// What a writer needs besides its record: the run's options, the shared log and the counters.
-struct WriterContext {
-    const RunOptions &options;
-    RunLog &log;
-    ConversionCounters &counters;
-
-    // A writer's failure: one more error, the line in the log, and the writer's result 0.
-    int Fail(const QString &logLine);
-};
+// A writer's failure: one more error (and second error in counter mode 1), the line in the
+// log, and the writer's result 0.
+int WriterFailure(const ConvertContext &context, const QString &logLine);
 
 // A byte file written line by line. Every failed write is remembered, so the writer can treat
 // a full disk like the exception path of the original program instead of reporting success.

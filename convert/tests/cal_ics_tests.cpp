@@ -104,7 +104,7 @@ TEST_F(IcsWriterTest, FullEntryGivesTheLinesInTheirOrder)
 {
     EXPECT_EQ(Write(FullEntry()), Lines(kFullEntryLines));
     EXPECT_EQ(Logged(), QStringLiteral("Item Name:\tAnna Berg Planning ✓\r\n"));
-    EXPECT_EQ(counters_.errorCount, 0u);
+    EXPECT_EQ(counters_.errors, 0u);
 }
 
 TEST_F(IcsWriterTest, OptionalLinesFollowTheirMembers)

@@ -4,6 +4,7 @@
 
 #include "common/handoff/RunLog.h"
 #include "common/handoff/RunOptions.h"
+#include "convert/ConvertContext.h"
 #include "convert/InterchangeText.h"
 
 #include <QDir>
@@ -42,15 +43,15 @@ protected:
     QString logPath_;
     RunOptions options_;
     RunLog log_;
-    ConversionCounters counters_;
-    WriterContext context_{options_, log_, counters_};
+    RunCounts counters_;
+    ConvertContext context_{nullptr, &options_, &log_, &counters_};
 };
 
 // The error paths count the same way for every writer: the second counter only in counter
 // mode 1.
-inline void ExpectErrorCounted(const ConversionCounters &counters, std::uint8_t counterMode)
+inline void ExpectErrorCounted(const RunCounts &counters, std::uint8_t counterMode)
 {
-    EXPECT_EQ(counters.errorCount, 1u);
-    EXPECT_EQ(counters.secondErrorCount, counterMode == 1 ? 1u : 0u);
-    EXPECT_EQ(counters.warningCount, 0u);
+    EXPECT_EQ(counters.errors, 1u);
+    EXPECT_EQ(counters.secondErrors, counterMode == 1 ? 1u : 0u);
+    EXPECT_EQ(counters.warnings, 0u);
 }
