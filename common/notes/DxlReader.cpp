@@ -1,0 +1,1248 @@
+#include "common/notes/DxlReader.h"
+
+#include "common/notes/DxlExtension.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <set>
+
+namespace notes_detail {
+
+namespace {
+
+constexpr qint64 kChunk = 1 << 16;
+
+bool IsBase64Element(std::string_view localName)
+{
+    return localName == "filedata" || localName == "rawitemdata" || localName == "gif" ||
+           localName == "jpeg" || localName == "png" || localName == "notesbitmap" ||
+           localName == "bmp" || localName == "cgm";
+}
+
+std::string_view LocalPart(std::string_view qualified)
+{
+    const auto colon = qualified.find(':');
+    return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
+}
+
+// Feeds a byte range of a device to a QXmlStreamReader chunk by chunk, and on the way:
+// checks that the bytes are UTF-8, keeps the table that turns the reader's character
+// offsets back into byte offsets, and holds back the content of base64 elements (attachment
+// data, raw items, pictures), whose byte ranges it records instead. The parser thus never
+// sees the bulk of a large database, and a document is found again by its bytes.
+class XmlFeeder {
+public:
+    XmlFeeder(QIODevice &device, ByteRange range, QXmlStreamReader &reader,
+              const QByteArray &prefix)
+        : device_(device), pos_(range.begin), end_(range.end), reader_(reader)
+    {
+        if (!prefix.isEmpty()) {
+            reader_.addData(prefix);
+            chars_ = QString::fromUtf8(prefix).size();
+        }
+        segments_.push_back({chars_, pos_});
+    }
+
+    // The next token; Invalid at an error (status() tells a feeding failure apart).
+    QXmlStreamReader::TokenType Next()
+    {
+        for (;;) {
+            const auto t = reader_.readNext();
+            if (t == QXmlStreamReader::Invalid &&
+                reader_.error() == QXmlStreamReader::PrematureEndOfDocumentError &&
+                status_ == 0 && pos_ < end_) {
+                Feed();
+                continue;
+            }
+            if (t == QXmlStreamReader::Invalid) SetStatus(LNERR_BAD_XML);
+            return t;
+        }
+    }
+
+    LNSTATUS status() const { return status_; }
+    void SetStatus(LNSTATUS s)
+    {
+        if (status_ == 0) status_ = s;
+    }
+
+    // Byte offset of a character offset the reader reported at the end of a tag.
+    qint64 ByteAt(qint64 charOffset) const
+    {
+        auto it = std::upper_bound(segments_.begin(), segments_.end(), charOffset,
+                                   [](qint64 c, const Segment &s) { return c < s.chars; });
+        if (it == segments_.begin()) return segments_.front().byte;
+        --it;
+        // Walk from the segment start: a UTF-8 lead byte is one UTF-16 unit, a 4-byte lead
+        // two; continuation bytes none.
+        qint64 chars = it->chars;
+        qint64 byte = it->byte;
+        QByteArray window;
+        while (chars < charOffset) {
+            if (window.isEmpty()) {
+                window = ReadAt(byte, std::min<qint64>(kChunk, end_ - byte));
+                if (window.isEmpty()) break;
+                windowStart_ = byte;
+            }
+            const auto c = static_cast<unsigned char>(window[static_cast<qsizetype>(byte - windowStart_)]);
+            if ((c & 0xC0) != 0x80) chars += (c >= 0xF0) ? 2 : 1;
+            ++byte;
+            if (byte - windowStart_ >= window.size()) window.clear();
+        }
+        return byte;
+    }
+
+    // Start of the tag whose end is at byte tagEnd: the last '<' before it ('<' cannot
+    // occur inside a tag).
+    qint64 TagStart(qint64 tagEnd) const
+    {
+        qint64 from = tagEnd;
+        while (from > 0) {
+            const qint64 begin = std::max<qint64>(0, from - kChunk);
+            const QByteArray w = ReadAt(begin, from - begin);
+            if (w.isEmpty()) return -1;
+            const auto p = w.lastIndexOf('<');
+            if (p >= 0) return begin + p;
+            from = begin;
+        }
+        return -1;
+    }
+
+    // The recorded content range of the next base64 element, in document order.
+    bool TakeElided(std::string_view localName, ByteRange *range)
+    {
+        // The reader sees the start tag before the feeder has found the run's end.
+        while (!elided_.empty() && elided_.front().open && status_ == 0 && pos_ < end_) Feed();
+        if (!elided_.empty() && elided_.front().open) return false;
+        if (elided_.empty() || elided_.front().name != localName) return false;
+        *range = elided_.front().range;
+        elided_.pop_front();
+        return true;
+    }
+
+private:
+    struct Segment {
+        qint64 chars;
+        qint64 byte;
+    };
+    struct Elided {
+        std::string name;
+        ByteRange range;
+        bool open = false;  // its end is not found yet
+    };
+    enum class State { Text, TagOpen, TagName, InTag, Bang, Comment, CData, Pi, Elide };
+
+    QByteArray ReadAt(qint64 at, qint64 n) const
+    {
+        if (n <= 0 || !device_.seek(at)) return {};
+        return device_.read(n);
+    }
+
+    void Feed()
+    {
+        // A segment per chunk keeps every offset lookup within one chunk's walk.
+        if (state_ != State::Elide) segments_.push_back({chars_, pos_});
+        const qint64 n = std::min(kChunk, end_ - pos_);
+        const QByteArray buf = ReadAt(pos_, n);
+        if (buf.size() != n) {
+            SetStatus(LNERR_FILE_READ);
+            return;
+        }
+        const auto *b = reinterpret_cast<const unsigned char *>(buf.constData());
+        QByteArray out;
+        out.reserve(static_cast<qsizetype>(n));
+        qint64 copyFrom = 0;  // start of the bytes still to be copied to out
+        for (qint64 i = 0; i < n;) {
+            if (state_ == State::Elide) {
+                const void *lt = std::memchr(b + i, '<', static_cast<std::size_t>(n - i));
+                const qint64 j = lt ? static_cast<const unsigned char *>(lt) - b : n;
+                elided_.back().range.end = pos_ + j;
+                if (!lt) {
+                    i = n;
+                    copyFrom = n;
+                    break;
+                }
+                state_ = State::Text;
+                elided_.back().open = false;
+                segments_.push_back({chars_, pos_ + j});
+                i = j;
+                copyFrom = j;
+                continue;
+            }
+            const unsigned char c = b[i];
+            // UTF-8 check and character count.
+            if (need_ > 0) {
+                if ((c & 0xC0) != 0x80 || c < lo_ || c > hi_) {
+                    SetStatus(LNERR_BAD_ENCODING);
+                    return;
+                }
+                lo_ = 0x80;
+                hi_ = 0xBF;
+                --need_;
+                ++i;
+                continue;
+            }
+            if (c >= 0x80) {
+                if (c >= 0xC2 && c <= 0xDF) {
+                    need_ = 1;
+                    lo_ = 0x80, hi_ = 0xBF;
+                } else if (c >= 0xE0 && c <= 0xEF) {
+                    need_ = 2;
+                    lo_ = c == 0xE0 ? 0xA0 : 0x80;
+                    hi_ = c == 0xED ? 0x9F : 0xBF;
+                } else if (c >= 0xF0 && c <= 0xF4) {
+                    need_ = 3;
+                    lo_ = c == 0xF0 ? 0x90 : 0x80;
+                    hi_ = c == 0xF4 ? 0x8F : 0xBF;
+                } else {
+                    SetStatus(LNERR_BAD_ENCODING);
+                    return;
+                }
+                chars_ += need_ == 3 ? 2 : 1;
+                ++i;
+                ++textRun_;
+                continue;
+            }
+            ++chars_;
+            Step(static_cast<char>(c), pos_ + i);
+            if (status_ != 0) return;
+            ++i;
+            if (state_ == State::Elide) {
+                out.append(buf.constData() + copyFrom, static_cast<qsizetype>(i - copyFrom));
+                copyFrom = i;
+            }
+        }
+        if (state_ != State::Elide && copyFrom < n)
+            out.append(buf.constData() + copyFrom, static_cast<qsizetype>(n - copyFrom));
+        pos_ += n;
+        if (pos_ >= end_ && need_ > 0) SetStatus(LNERR_BAD_ENCODING);
+        reader_.addData(out);
+    }
+
+    // The tag scanner, one ASCII byte at a time.
+    void Step(char c, qint64 at)
+    {
+        switch (state_) {
+        case State::Text:
+            if (c == '<') {
+                state_ = State::TagOpen;
+                name_.clear();
+                textRun_ = 0;
+            } else if (++textRun_ > kMaxTextRun) {
+                SetStatus(LNERR_TOO_LARGE);
+            }
+            break;
+        case State::TagOpen:
+            if (c == '!') {
+                state_ = State::Bang;
+                bang_ = "!";
+            } else if (c == '?') {
+                state_ = State::Pi;
+            } else if (c == '/') {
+                endTag_ = true;
+                state_ = State::InTag;
+            } else {
+                endTag_ = false;
+                name_ = c;
+                state_ = State::TagName;
+            }
+            last_ = c;
+            break;
+        case State::TagName:
+            if (c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+                state_ = State::InTag;
+                quote_ = 0;
+                Step(c, at);
+                return;
+            }
+            if (name_.size() < 64) name_ += c;
+            break;
+        case State::InTag:
+            if (quote_) {
+                if (c == quote_) quote_ = 0;
+            } else if (c == '"' || c == '\'') {
+                quote_ = c;
+            } else if (c == '>') {
+                const bool selfClosing = last_ == '/';
+                state_ = State::Text;
+                textRun_ = 0;
+                if (!endTag_ && IsBase64Element(LocalPart(name_))) {
+                    elided_.push_back(
+                        {std::string(LocalPart(name_)), {at + 1, at + 1}, !selfClosing});
+                    if (!selfClosing) state_ = State::Elide;
+                }
+            }
+            if (c != ' ' && c != '\t' && c != '\n' && c != '\r') last_ = c;
+            break;
+        case State::Bang:
+            bang_ += c;
+            if (bang_ == "!--") {
+                state_ = State::Comment;
+                tail_.clear();
+            } else if (bang_ == "![CDATA[") {
+                state_ = State::CData;
+                tail_.clear();
+            } else if (c == '[' && bang_.size() > 8) {
+                ++dtdDepth_;
+            } else if (c == ']' && dtdDepth_ > 0) {
+                --dtdDepth_;
+            } else if (c == '>' && dtdDepth_ == 0) {
+                state_ = State::Text;
+            } else if (bang_.size() > (1 << 20)) {
+                SetStatus(LNERR_TOO_LARGE);
+            }
+            break;
+        case State::Comment:
+        case State::CData:
+        case State::Pi: {
+            tail_ += c;
+            if (tail_.size() > 3) tail_.erase(0, tail_.size() - 3);
+            const bool done = (state_ == State::Comment && tail_ == "-->") ||
+                              (state_ == State::CData && tail_ == "]]>") ||
+                              (state_ == State::Pi && tail_.size() >= 2 &&
+                               tail_.compare(tail_.size() - 2, 2, "?>") == 0);
+            if (done) {
+                state_ = State::Text;
+                textRun_ = 0;
+            }
+            break;
+        }
+        case State::Elide:
+            break;
+        }
+    }
+
+    QIODevice &device_;
+    qint64 pos_;
+    qint64 end_;
+    QXmlStreamReader &reader_;
+    qint64 chars_ = 0;
+    std::vector<Segment> segments_;
+    std::deque<Elided> elided_;
+    LNSTATUS status_ = 0;
+    State state_ = State::Text;
+    std::string name_, bang_, tail_;
+    char quote_ = 0;
+    char last_ = 0;
+    bool endTag_ = false;
+    int dtdDepth_ = 0;
+    qint64 textRun_ = 0;
+    int need_ = 0;
+    unsigned char lo_ = 0x80, hi_ = 0xBF;
+    mutable qint64 windowStart_ = 0;
+};
+
+std::string Utf8(QStringView s) { return s.toUtf8().toStdString(); }
+
+std::string Attr(const QXmlStreamReader &r, const char *name)
+{
+    return Utf8(r.attributes().value(QLatin1String(name)));
+}
+
+std::string ExtAttr(const QXmlStreamReader &r, const char *name)
+{
+    return Utf8(r.attributes().value(QLatin1String(dxlext::kNamespace), QLatin1String(name)));
+}
+
+bool True(const std::string &v) { return v == "true" || v == "1" || v == "yes"; }
+
+LNSTATUS StatusValue(const std::string &v)
+{
+    if (v.empty()) return 0;
+    bool ok = false;
+    const qulonglong n = QString::fromStdString(v).toULongLong(&ok);
+    return ok && n <= 0xFFFFFFFFull ? static_cast<LNSTATUS>(n) : LNERR_INTERNAL;
+}
+
+bool ParseHex32(std::string_view hex, std::uint32_t *out)
+{
+    if (hex.empty() || hex.size() > 8) return false;
+    std::uint32_t v = 0;
+    for (char c : hex) {
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else return false;
+        v = (v << 4) | static_cast<std::uint32_t>(d);
+    }
+    *out = v;
+    return true;
+}
+
+bool IsExt(const QXmlStreamReader &r) { return r.namespaceUri() == QLatin1String(dxlext::kNamespace); }
+bool Is(const QXmlStreamReader &r, const char *local)
+{
+    return r.name() == QLatin1String(local) && !IsExt(r);
+}
+bool IsExtElement(const QXmlStreamReader &r, const char *local)
+{
+    return r.name() == QLatin1String(local) && IsExt(r);
+}
+
+// Token helpers over a feeder: reading stops at the first failure, which the feeder keeps.
+class Walker {
+public:
+    explicit Walker(XmlFeeder &f, QXmlStreamReader &r) : f_(f), r_(r) {}
+
+    // Skips to the end of the element whose start was just read; a base64 element gives
+    // its recorded content range to elided.
+    bool Skip(ByteRange *elided = nullptr)
+    {
+        ByteRange range;
+        const std::string current = Utf8(r_.name());
+        if (IsBase64Element(current)) {
+            if (!f_.TakeElided(current, &range)) return false;
+            if (elided) *elided = range;
+        }
+        int depth = 1;
+        while (depth > 0) {
+            const auto t = Next();
+            if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
+            if (t == QXmlStreamReader::StartElement) {
+                ByteRange ignored;
+                if (IsBase64Element(Utf8(r_.name()))) f_.TakeElided(Utf8(r_.name()), &ignored);
+                ++depth;
+            } else if (t == QXmlStreamReader::EndElement) {
+                --depth;
+            }
+        }
+        return true;
+    }
+
+    // The text of the element whose start was just read; <break/> gives a line end.
+    bool Text(std::string *out)
+    {
+        QString text;
+        int depth = 1;
+        while (depth > 0) {
+            const auto t = Next();
+            if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
+            if (t == QXmlStreamReader::Characters) {
+                if (depth == 1 || inner_) text += r_.text();
+            } else if (t == QXmlStreamReader::StartElement) {
+                ++depth;
+                ByteRange ignored;
+                if (IsBase64Element(Utf8(r_.name()))) f_.TakeElided(Utf8(r_.name()), &ignored);
+                if (Is(r_, "break")) text += QLatin1Char('\n');
+            } else if (t == QXmlStreamReader::EndElement) {
+                --depth;
+            }
+        }
+        *out = text.toUtf8().toStdString();
+        return true;
+    }
+
+    QXmlStreamReader::TokenType Next() { return f_.Next(); }
+    bool inner_ = true;
+
+private:
+    XmlFeeder &f_;
+    QXmlStreamReader &r_;
+};
+
+bool ParseDatetimeElement(QXmlStreamReader &r, Walker &w, LNDatetime *out, bool *ok)
+{
+    const bool dst = True(Attr(r, "dst"));
+    std::string text;
+    if (!w.Text(&text)) return false;
+    *ok = LNDatetime::FromDxl(text, dst, out);
+    return true;
+}
+
+// <created><datetime>…</datetime></created>
+bool ParseWrappedDatetime(QXmlStreamReader &r, Walker &w, LNDatetime *out)
+{
+    for (;;) {
+        const auto t = w.Next();
+        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
+        if (t == QXmlStreamReader::EndElement) return true;
+        if (t == QXmlStreamReader::StartElement) {
+            if (Is(r, "datetime")) {
+                bool ok = false;
+                if (!ParseDatetimeElement(r, w, out, &ok)) return false;
+            } else if (!w.Skip()) {
+                return false;
+            }
+        }
+    }
+}
+
+bool ParseNoteinfo(QXmlStreamReader &r, Walker &w, NOTEID *noteId, LNUniversalID *unid,
+                   LNDatetime *created, LNDatetime *modified)
+{
+    std::uint32_t id = 0;
+    if (ParseHex32(Attr(r, "noteid"), &id)) *noteId = id;
+    ParseUnid(Attr(r, "unid"), unid);
+    for (;;) {
+        const auto t = w.Next();
+        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
+        if (t == QXmlStreamReader::EndElement) return true;
+        if (t != QXmlStreamReader::StartElement) continue;
+        if (Is(r, "created")) {
+            if (!ParseWrappedDatetime(r, w, created)) return false;
+        } else if (Is(r, "modified")) {
+            if (!ParseWrappedDatetime(r, w, modified)) return false;
+        } else if (!w.Skip()) {
+            return false;
+        }
+    }
+}
+
+LNFIELDTYPE FieldType(const std::string &dxl)
+{
+    static const std::pair<const char *, LNFIELDTYPE> kTypes[] = {
+        {"text", LNFIELDTYPE_TEXT},         {"number", LNFIELDTYPE_NUMBER},
+        {"datetime", LNFIELDTYPE_DATETIME}, {"keyword", LNFIELDTYPE_KEYWORDS},
+        {"richtext", LNFIELDTYPE_RICHTEXT}, {"names", LNFIELDTYPE_NAMES},
+        {"authors", LNFIELDTYPE_AUTHORS},   {"readers", LNFIELDTYPE_READERS},
+        {"password", LNFIELDTYPE_PASSWORD}, {"formula", LNFIELDTYPE_FORMULA},
+        {"timezone", LNFIELDTYPE_TIMEZONE}, {"richtextlite", LNFIELDTYPE_RICHTEXTLITE},
+        {"color", LNFIELDTYPE_COLOR},
+    };
+    for (const auto &[name, type] : kTypes)
+        if (dxl == name) return type;
+    return dxl.empty() ? LNFIELDTYPE_TEXT : LNFIELDTYPE_UNKNOWN;
+}
+
+std::vector<std::string> SplitNames(const std::string &names)
+{
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        const auto bar = names.find('|', start);
+        std::string part = names.substr(start, bar == std::string::npos ? bar : bar - start);
+        while (!part.empty() && part.front() == ' ') part.erase(0, 1);
+        while (!part.empty() && part.back() == ' ') part.pop_back();
+        if (!part.empty()) out.push_back(part);
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+    }
+    return out;
+}
+
+bool ParseForm(QXmlStreamReader &r, Walker &w, FormData *form)
+{
+    form->names = SplitNames(Attr(r, "name"));
+    for (const auto &alias : SplitNames(Attr(r, "alias"))) form->names.push_back(alias);
+    int depth = 1;
+    while (depth > 0) {
+        const auto t = w.Next();
+        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
+        if (t == QXmlStreamReader::StartElement) {
+            ++depth;
+            if (IsBase64Element(Utf8(r.name()))) {
+                if (!w.Skip()) return false;
+                --depth;
+            } else if (Is(r, "field")) {
+                const std::string name = Attr(r, "name");
+                if (!name.empty()) form->fields.push_back({name, FieldType(Attr(r, "type"))});
+            }
+        } else if (t == QXmlStreamReader::EndElement) {
+            --depth;
+        }
+    }
+    return true;
+}
+
+bool ParseView(QXmlStreamReader &r, Walker &w, bool folder, ViewImpl *view)
+{
+    view->folder = folder;
+    view->name = Attr(r, "name");
+    view->openStatus = StatusValue(ExtAttr(r, "open-status"));
+    const std::string type = ExtAttr(r, "type");
+    if (!type.empty()) view->type = static_cast<int>(StatusValue(type));
+    int depth = 1;
+    bool inEntries = false;
+    while (depth > 0) {
+        const auto t = w.Next();
+        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
+        if (t == QXmlStreamReader::EndElement) {
+            if (IsExtElement(r, "entries")) inEntries = false;
+            --depth;
+            continue;
+        }
+        if (t != QXmlStreamReader::StartElement) continue;
+        ++depth;
+        if (depth == 2 && Is(r, "noteinfo")) {
+            LNDatetime c, m;
+            if (!ParseNoteinfo(r, w, &view->noteId, &view->unid, &c, &m)) return false;
+            --depth;
+        } else if (depth == 2 && IsExtElement(r, "entries")) {
+            inEntries = true;
+        } else if (inEntries && IsExtElement(r, "entry")) {
+            ViewEntryData e;
+            std::uint32_t id = 0;
+            if (ParseHex32(Attr(r, "noteid"), &id)) e.noteId = id;
+            const std::string unread = Attr(r, "unread");
+            if (!unread.empty()) e.unread = True(unread) ? 1 : 0;
+            view->entries.push_back(e);
+        } else if (inEntries && IsExtElement(r, "category")) {
+            ViewEntryData e;
+            e.category = true;
+            e.title = Attr(r, "title");
+            view->entries.push_back(e);
+        } else if (depth == 2 && Is(r, "calendarformat")) {
+            view->type = LNVIEWTYPE_CALENDAR;
+        } else if (IsBase64Element(Utf8(r.name()))) {
+            if (!w.Skip()) return false;
+            --depth;
+        }
+    }
+    return true;
+}
+
+// Rich text: plain text and links of one <richtext> element whose start was just read.
+bool ParseRichText(QXmlStreamReader &r, Walker &w, XmlFeeder &f, ItemData *item)
+{
+    QString plain;
+    std::vector<std::string> stack;
+    int textDepth = 0;  // inside par or sectiontitle
+    int skipDepth = 0;  // inside picture, attachmentref or similar
+    int cellDepth = 0;
+    for (;;) {
+        const auto t = w.Next();
+        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
+        if (t == QXmlStreamReader::StartElement) {
+            const std::string name = Utf8(r.name());
+            if (IsBase64Element(name)) {
+                ByteRange ignored;
+                f.TakeElided(name, &ignored);
+            }
+            stack.push_back(name);
+            if (skipDepth > 0 || name == "picture" || name == "attachmentref" ||
+                name == "objectref" || name == "imagemap") {
+                ++skipDepth;
+            } else if (name == "par" || name == "sectiontitle") {
+                ++textDepth;
+            } else if (name == "break") {
+                if (textDepth) plain += QLatin1Char('\n');
+            } else if (name == "tab") {
+                if (textDepth) plain += QLatin1Char('\t');
+            } else if (name == "tablecell") {
+                ++cellDepth;
+            } else if (name == "doclink" || name == "viewlink" || name == "databaselink") {
+                LNDocumentLink link;
+                link.type = name == "doclink" ? LNRTTYPE_DOCLINK
+                            : name == "viewlink" ? LNRTTYPE_VIEWLINK
+                                                 : LNRTTYPE_DBLINK;
+                ParseReplicaId(Attr(r, "database"), &link.replicaId);
+                ParseUnid(Attr(r, "view"), &link.viewUnid);
+                ParseUnid(Attr(r, "document"), &link.documentUnid);
+                link.description = Attr(r, "description");
+                item->links.push_back(link);
+                ++skipDepth;  // its children are presentation only
+            }
+        } else if (t == QXmlStreamReader::EndElement) {
+            if (stack.empty()) {
+                item->xml.end = f.ByteAt(r.characterOffset());
+                break;
+            }
+            const std::string name = stack.back();
+            stack.pop_back();
+            if (skipDepth > 0) {
+                --skipDepth;
+                continue;
+            }
+            if (name == "par") {
+                --textDepth;
+                plain += cellDepth ? QLatin1Char(' ') : QLatin1Char('\n');
+            } else if (name == "sectiontitle") {
+                --textDepth;
+                plain += QLatin1Char('\n');
+            } else if (name == "tablecell") {
+                --cellDepth;
+                while (plain.endsWith(QLatin1Char(' '))) plain.chop(1);
+                plain += QLatin1Char('\t');
+            } else if (name == "tablerow") {
+                if (plain.endsWith(QLatin1Char('\t'))) plain.chop(1);
+                plain += QLatin1Char('\n');
+            }
+        } else if (t == QXmlStreamReader::Characters && textDepth > 0 && skipDepth == 0) {
+            plain += r.text();
+        }
+    }
+    item->plain = plain.toUtf8().toStdString();
+    return true;
+}
+
+bool ParseValue(QXmlStreamReader &r, Walker &w, XmlFeeder &f, DocumentData *doc, ItemData *item,
+                bool sealed)
+{
+    if (Is(r, "text")) {
+        item->type = LNITEMTYPE_TEXT;
+        std::string s;
+        if (!w.Text(&s)) return false;
+        item->texts.push_back(std::move(s));
+    } else if (Is(r, "textlist")) {
+        item->type = LNITEMTYPE_TEXT;
+        for (;;) {
+            const auto t = w.Next();
+            if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
+            if (t == QXmlStreamReader::EndElement) break;
+            if (t != QXmlStreamReader::StartElement) continue;
+            std::string s;
+            if (!w.Text(&s)) return false;
+            item->texts.push_back(std::move(s));
+        }
+    } else if (Is(r, "number") || Is(r, "numberlist")) {
+        item->type = LNITEMTYPE_NUMBERS;
+        const bool list = Is(r, "numberlist");
+        auto one = [&]() {
+            std::string s;
+            if (!w.Text(&s)) return false;
+            bool ok = false;
+            const double v = QString::fromStdString(s).trimmed().toDouble(&ok);
+            if (ok) item->numbers.push_back(v);
+            return true;
+        };
+        if (!list) return one();
+        for (;;) {
+            const auto t = w.Next();
+            if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
+            if (t == QXmlStreamReader::EndElement) break;
+            if (t == QXmlStreamReader::StartElement && !one()) return false;
+        }
+    } else if (Is(r, "datetime") || Is(r, "datetimerange") || Is(r, "datetimelist")) {
+        item->type = LNITEMTYPE_DATETIMES;
+        // One level for lists, one for ranges.
+        auto range = [&]() {
+            LNDatetimeEntry e;
+            e.isRange = true;
+            int n = 0;
+            for (;;) {
+                const auto t = w.Next();
+                if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument)
+                    return false;
+                if (t == QXmlStreamReader::EndElement) break;
+                if (t != QXmlStreamReader::StartElement) continue;
+                bool ok = false;
+                LNDatetime d;
+                if (!ParseDatetimeElement(r, w, &d, &ok)) return false;
+                if (ok) (n++ == 0 ? e.start : e.end) = d;
+            }
+            if (n == 1) e.end = e.start;
+            if (n > 0) item->dates.entries.push_back(e);
+            return true;
+        };
+        auto single = [&]() {
+            bool ok = false;
+            LNDatetime d;
+            if (!ParseDatetimeElement(r, w, &d, &ok)) return false;
+            if (ok) item->dates.entries.push_back({d, d, false});
+            return true;
+        };
+        if (Is(r, "datetime")) return single();
+        if (Is(r, "datetimerange")) return range();
+        for (;;) {
+            const auto t = w.Next();
+            if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
+            if (t == QXmlStreamReader::EndElement) break;
+            if (t != QXmlStreamReader::StartElement) continue;
+            if (Is(r, "datetime")) {
+                if (!single()) return false;
+            } else if (Is(r, "datetimerange")) {
+                if (!range()) return false;
+            } else if (!w.Skip()) {
+                return false;
+            }
+        }
+    } else if (Is(r, "richtext")) {
+        item->type = LNITEMTYPE_RICHTEXT;
+        const qint64 tagEnd = f.ByteAt(r.characterOffset());
+        item->xml.begin = f.TagStart(tagEnd);
+        if (item->xml.begin < 0) return false;
+        return ParseRichText(r, w, f, item);
+    } else if (Is(r, "rawitemdata")) {
+        std::uint32_t type = 0;
+        ParseHex32(Attr(r, "type"), &type);
+        item->type = static_cast<LNITEMTYPE>(type & 0xFFFF);
+        item->rawType = static_cast<std::uint16_t>(type & 0xFFFF);
+        return w.Skip(&item->raw);
+    } else if (Is(r, "object")) {
+        item->type = LNITEMTYPE_OBJECT;
+        for (;;) {
+            const auto t = w.Next();
+            if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
+            if (t == QXmlStreamReader::EndElement) break;
+            if (t != QXmlStreamReader::StartElement) continue;
+            if (!Is(r, "file")) {
+                if (!w.Skip()) return false;
+                continue;
+            }
+            FileData file;
+            file.sealed = sealed;
+            file.name = Attr(r, "name");
+            const std::string compression = Attr(r, "compression");
+            file.compressed = !compression.empty() && compression != "none";
+            bool ok = false;
+            const qulonglong size = QString::fromStdString(Attr(r, "size")).toULongLong(&ok);
+            if (ok) file.size = size, file.sizeKnown = true;
+            bool hasData = false;
+            for (;;) {
+                const auto u = w.Next();
+                if (u == QXmlStreamReader::Invalid || u == QXmlStreamReader::EndDocument)
+                    return false;
+                if (u == QXmlStreamReader::EndElement) break;
+                if (u != QXmlStreamReader::StartElement) continue;
+                if (Is(r, "filedata")) {
+                    if (!w.Skip(&file.data)) return false;
+                    hasData = true;
+                } else if (Is(r, "created")) {
+                    if (!ParseWrappedDatetime(r, w, &file.created)) return false;
+                } else if (Is(r, "modified")) {
+                    if (!ParseWrappedDatetime(r, w, &file.modified)) return false;
+                } else if (!w.Skip()) {
+                    return false;
+                }
+            }
+            if (hasData || file.sizeKnown) {
+                if (!file.sizeKnown) file.size = (static_cast<std::uint64_t>(file.data.size()) / 4) * 3;
+                item->file = static_cast<int>(doc->files.size());
+                doc->files.push_back(std::move(file));
+            }
+        }
+    } else {
+        // noteref lists and other kinds the layer does not interpret
+        item->type = LNITEMTYPE_NOTEREFS;
+        return w.Skip();
+    }
+    return true;
+}
+
+bool ParseItem(QXmlStreamReader &r, Walker &w, XmlFeeder &f, DocumentData *doc)
+{
+    ItemData item;
+    item.name = Attr(r, "name");
+    static const std::pair<const char *, std::uint32_t> kFlags[] = {
+        {"summary", LNITEMFLAGS_SUMMARY}, {"sign", LNITEMFLAGS_SIGN},
+        {"seal", LNITEMFLAGS_SEAL},       {"names", LNITEMFLAGS_NAMES},
+        {"authors", LNITEMFLAGS_AUTHORS}, {"readers", LNITEMFLAGS_READERS},
+        {"protected", LNITEMFLAGS_PROTECTED}, {"placeholder", LNITEMFLAGS_PLACEHOLDER},
+    };
+    for (const auto &[attr, flag] : kFlags)
+        if (True(Attr(r, attr))) item.flags |= flag;
+    bool any = false;
+    for (;;) {
+        const auto t = w.Next();
+        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
+        if (t == QXmlStreamReader::EndElement) break;
+        if (t != QXmlStreamReader::StartElement) continue;
+        if (any) {  // one value per item; anything more is ignored
+            if (!w.Skip()) return false;
+            continue;
+        }
+        any = true;
+        if (!ParseValue(r, w, f, doc, &item, item.flags & LNITEMFLAGS_SEAL)) return false;
+    }
+    if (!any) item.type = LNITEMTYPE_TEXT;  // <item name='x'/>: an empty text
+    doc->items.push_back(std::move(item));
+    return true;
+}
+
+QString FaultFolder() { return QDir::tempPath() + QStringLiteral("/nsfconvert-dxl-faults"); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+bool ParseUnid(std::string_view hex, LNUniversalID *out)
+{
+    if (hex.size() != 32) return false;
+    LNUniversalID u;
+    if (!ParseHex32(hex.substr(0, 8), &u.file.innards[1]) ||
+        !ParseHex32(hex.substr(8, 8), &u.file.innards[0]) ||
+        !ParseHex32(hex.substr(16, 8), &u.note.innards[1]) ||
+        !ParseHex32(hex.substr(24, 8), &u.note.innards[0]))
+        return false;
+    *out = u;
+    return true;
+}
+
+bool ParseReplicaId(std::string_view hex, LNTimeDateId *out)
+{
+    if (hex.size() != 16) return false;
+    LNTimeDateId t;
+    if (!ParseHex32(hex.substr(0, 8), &t.innards[1]) || !ParseHex32(hex.substr(8, 8), &t.innards[0]))
+        return false;
+    *out = t;
+    return true;
+}
+
+LNSTATUS DatabaseImpl::Load()
+{
+    Unload();
+    if (inMemory) {
+        auto buffer = std::make_unique<QBuffer>();
+        buffer->setData(memory);
+        buffer->open(QIODevice::ReadOnly);
+        device = std::move(buffer);
+    } else {
+        QFileInfo info(path);
+        if (!info.exists() || !info.isFile()) return LNERR_FILE_NOT_FOUND;
+        auto file = std::make_unique<QFile>(path);
+        if (!file->open(QIODevice::ReadOnly)) return LNERR_FILE_READ;
+        device = std::move(file);
+        faultKey = QCryptographicHash::hash(
+                       (info.absoluteFilePath() + QString::number(info.size()) +
+                        QString::number(info.lastModified().toMSecsSinceEpoch()))
+                           .toUtf8(),
+                       QCryptographicHash::Sha1)
+                       .toHex()
+                       .toStdString();
+    }
+    const qint64 size = device->size();
+    const QByteArray head = device->peek(16);
+    qint64 start = 0;
+    if (head.startsWith("\xEF\xBB\xBF")) start = 3;
+    const bool nsfName = path.endsWith(QLatin1String(".nsf"), Qt::CaseInsensitive);
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")) return LNERR_BAD_ENCODING;
+    {
+        // The first non-blank byte of XML is '<'. Anything else is some other format; a
+        // binary NSF starts with 1A 00.
+        qsizetype i = static_cast<qsizetype>(start);
+        while (i < head.size() && (head[i] == ' ' || head[i] == '\n' || head[i] == '\r' || head[i] == '\t')) ++i;
+        if (head.isEmpty() || (i < head.size() && head[i] != '<')) {
+            if (nsfName || head.startsWith(QByteArray("\x1A\x00", 2))) return LNERR_NSF_NOT_SUPPORTED;
+            return head.isEmpty() ? LNERR_BAD_XML : LNERR_NOT_DXL;
+        }
+    }
+
+    QXmlStreamReader r;
+    XmlFeeder f(*device, {start, size}, r, {});
+    Walker w(f, r);
+    bool sawRoot = false;
+    std::set<NOTEID> usedIds;
+    std::vector<std::size_t> withoutId;
+    std::vector<std::size_t> viewsWithoutId;
+    bool ended = false;
+    while (!ended) {
+        const auto t = f.Next();
+        switch (t) {
+        case QXmlStreamReader::Invalid:
+            Unload();
+            return f.status() ? f.status() : LNERR_BAD_XML;
+        case QXmlStreamReader::StartDocument: {
+            const QString enc = r.documentEncoding().toString().toLower();
+            if (!enc.isEmpty() && enc != QLatin1String("utf-8") && enc != QLatin1String("utf8") &&
+                enc != QLatin1String("us-ascii") && enc != QLatin1String("ascii")) {
+                Unload();
+                return LNERR_BAD_ENCODING;
+            }
+            break;
+        }
+        case QXmlStreamReader::EndDocument:
+            ended = true;
+            break;
+        case QXmlStreamReader::StartElement: {
+            if (!sawRoot) {
+                if (!Is(r, "database")) {
+                    Unload();
+                    return LNERR_NOT_DXL;
+                }
+                sawRoot = true;
+                title = Attr(r, "title");
+                ParseReplicaId(Attr(r, "replicaid"), &replicaId);
+                QString prefix = QStringLiteral("<database");
+                for (const auto &ns : r.namespaceDeclarations()) {
+                    prefix += ns.prefix().isEmpty() ? QStringLiteral(" xmlns")
+                                                    : QStringLiteral(" xmlns:") + ns.prefix().toString();
+                    prefix += QStringLiteral("=\"") + ns.namespaceUri().toString().toHtmlEscaped() +
+                              QStringLiteral("\"");
+                }
+                prefix += QStringLiteral(">");
+                rootPrefix = prefix.toUtf8();
+                break;
+            }
+            // A child of <database>.
+            if (Is(r, "document")) {
+                DocIndex d;
+                const qint64 tagEnd = f.ByteAt(r.characterOffset());
+                d.bytes.begin = f.TagStart(tagEnd);
+                d.unread = True(ExtAttr(r, "unread"));
+                d.encrypted = True(ExtAttr(r, "encrypted"));
+                d.decryptStatus = StatusValue(ExtAttr(r, "decrypt-status"));
+                d.openStatus = StatusValue(ExtAttr(r, "open-status"));
+                d.firstOpenStatus = StatusValue(ExtAttr(r, "first-open-status"));
+                d.throwStatus = StatusValue(ExtAttr(r, "throw-status"));
+                bool haveId = false;
+                for (;;) {
+                    const auto u = f.Next();
+                    if (u == QXmlStreamReader::Invalid || u == QXmlStreamReader::EndDocument) {
+                        Unload();
+                        return f.status() ? f.status() : LNERR_BAD_XML;
+                    }
+                    if (u == QXmlStreamReader::EndElement) break;
+                    if (u != QXmlStreamReader::StartElement) continue;
+                    bool ok = true;
+                    if (Is(r, "noteinfo") && !haveId) {
+                        NOTEID id = 0;
+                        ok = ParseNoteinfo(r, w, &id, &d.unid, &d.created, &d.modified);
+                        if (id != 0 && !usedIds.count(id)) {
+                            d.noteId = id;
+                            haveId = true;
+                        }
+                    } else {
+                        ok = w.Skip();
+                    }
+                    if (!ok) {
+                        Unload();
+                        return f.status() ? f.status() : LNERR_BAD_XML;
+                    }
+                }
+                d.bytes.end = f.ByteAt(r.characterOffset());
+                if (d.bytes.begin < 0) {
+                    Unload();
+                    return LNERR_BAD_XML;
+                }
+                if (haveId) usedIds.insert(d.noteId);
+                else withoutId.push_back(docs.size());
+                docs.push_back(d);
+            } else if (Is(r, "form") || Is(r, "subform")) {
+                FormData form;
+                if (!ParseForm(r, w, &form)) {
+                    Unload();
+                    return f.status() ? f.status() : LNERR_BAD_XML;
+                }
+                forms.push_back(std::move(form));
+            } else if (Is(r, "view") || Is(r, "folder")) {
+                auto view = std::make_shared<ViewImpl>();
+                if (!ParseView(r, w, Is(r, "folder"), view.get())) {
+                    Unload();
+                    return f.status() ? f.status() : LNERR_BAD_XML;
+                }
+                if (view->noteId == 0 || usedIds.count(view->noteId)) viewsWithoutId.push_back(views.size());
+                else usedIds.insert(view->noteId);
+                views.push_back(std::move(view));
+            } else if (!w.Skip()) {
+                Unload();
+                return f.status() ? f.status() : LNERR_BAD_XML;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    if (!sawRoot) {
+        Unload();
+        return LNERR_NOT_DXL;
+    }
+    // Notes without a (unique) note ID get free ones above the highest in use.
+    NOTEID next = usedIds.empty() ? 0x8F6 : *usedIds.rbegin() + 4;
+    for (std::size_t i : withoutId) docs[i].noteId = next, next += 4;
+    for (std::size_t i : viewsWithoutId) views[i]->noteId = next, next += 4;
+    for (std::size_t i = 0; i < docs.size(); ++i) byNoteId[docs[i].noteId] = i;
+
+    // "($All)" without an entry list (or missing) lists every document in creation order.
+    auto all = std::find_if(views.begin(), views.end(),
+                            [](const auto &v) { return v->name == "($All)"; });
+    if (all == views.end()) {
+        auto v = std::make_shared<ViewImpl>();
+        v->name = "($All)";
+        v->noteId = next;
+        views.push_back(v);
+        all = views.end() - 1;
+    }
+    if ((*all)->entries.empty()) {
+        std::vector<std::size_t> order(docs.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+        auto key = [this](std::size_t i) {
+            const LNDatetime &c = docs[i].created;
+            const LNDatetime g = c.ConvertToZone(0);
+            return std::tuple(g.GetYear(), g.GetMonth(), g.GetDay(), g.GetHour(), g.GetMinute(),
+                              g.GetSecond(), g.GetHundredths());
+        };
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+        for (std::size_t i : order) (*all)->entries.push_back({false, docs[i].noteId, -1, {}});
+    }
+    open = true;
+    return LNNOERROR;
+}
+
+void DatabaseImpl::Unload()
+{
+    open = false;
+    device.reset();
+    docs.clear();
+    byNoteId.clear();
+    views.clear();
+    forms.clear();
+    title.clear();
+    replicaId = {};
+    rootPrefix.clear();
+}
+
+LNSTATUS DatabaseImpl::ReadDocument(const DocIndex &index, std::shared_ptr<DocumentData> *out)
+{
+    std::lock_guard lock(mutex);
+    if (!device) return LNERR_DATABASE_NOT_OPEN;
+    auto doc = std::make_shared<DocumentData>();
+    doc->noteId = index.noteId;
+    QXmlStreamReader r;
+    XmlFeeder f(*device, index.bytes, r, rootPrefix);
+    Walker w(f, r);
+    int depth = 0;
+    for (;;) {
+        const auto t = f.Next();
+        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument)
+            return f.status() == LNERR_TOO_LARGE ? LNERR_TOO_LARGE : LNERR_NOTE_DAMAGED;
+        if (t == QXmlStreamReader::StartElement) {
+            ++depth;
+            if (depth == 1) continue;  // the synthetic root
+            if (depth == 2) {
+                if (!Is(r, "document")) return LNERR_NOTE_DAMAGED;
+                doc->formAttribute = Attr(r, "form");
+                continue;
+            }
+            bool ok = true;
+            if (Is(r, "item")) ok = ParseItem(r, w, f, doc.get());
+            else ok = w.Skip();
+            --depth;
+            if (!ok) return f.status() == LNERR_TOO_LARGE ? LNERR_TOO_LARGE : LNERR_NOTE_DAMAGED;
+        } else if (t == QXmlStreamReader::EndElement) {
+            if (--depth == 1) break;  // </document>
+        }
+    }
+    *out = std::move(doc);
+    return LNNOERROR;
+}
+
+LNSTATUS DatabaseImpl::ReadBytes(ByteRange range, QByteArray *out)
+{
+    if (range.size() < 0) return LNERR_INTERNAL;
+    if (range.size() > kMaxRawValue) return LNERR_TOO_LARGE;
+    std::lock_guard lock(mutex);
+    if (!device) return LNERR_DATABASE_NOT_OPEN;
+    if (!device->seek(range.begin)) return LNERR_FILE_READ;
+    *out = device->read(range.size());
+    return out->size() == range.size() ? LNNOERROR : LNERR_FILE_READ;
+}
+
+namespace {
+
+int Base64Value(unsigned char c)
+{
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
+    return -1;
+}
+
+// A streaming base64 decoder: whitespace is skipped, '=' ends the data, anything else fails.
+class Base64Decoder {
+public:
+    bool Add(const char *data, qsizetype n, QByteArray *out)
+    {
+        for (qsizetype i = 0; i < n; ++i) {
+            const auto c = static_cast<unsigned char>(data[i]);
+            if (c == ' ' || c == '\n' || c == '\r' || c == '\t') continue;
+            if (c == '=') {
+                ended_ = true;
+                continue;
+            }
+            const int v = Base64Value(c);
+            if (v < 0 || ended_) return false;
+            acc_ = (acc_ << 6) | static_cast<std::uint32_t>(v);
+            if (++count_ == 4) {
+                out->append(static_cast<char>((acc_ >> 16) & 0xFF));
+                out->append(static_cast<char>((acc_ >> 8) & 0xFF));
+                out->append(static_cast<char>(acc_ & 0xFF));
+                acc_ = 0;
+                count_ = 0;
+            }
+        }
+        return true;
+    }
+    bool Finish(QByteArray *out)
+    {
+        if (count_ == 1) return false;
+        if (count_ == 2) out->append(static_cast<char>((acc_ >> 4) & 0xFF));
+        if (count_ == 3) {
+            out->append(static_cast<char>((acc_ >> 10) & 0xFF));
+            out->append(static_cast<char>((acc_ >> 2) & 0xFF));
+        }
+        count_ = 0;
+        return true;
+    }
+
+private:
+    std::uint32_t acc_ = 0;
+    int count_ = 0;
+    bool ended_ = false;
+};
+
+}  // namespace
+
+LNSTATUS DatabaseImpl::DecodeBase64(ByteRange range, QIODevice *out, std::uint64_t *written)
+{
+    std::lock_guard lock(mutex);
+    if (!device) return LNERR_DATABASE_NOT_OPEN;
+    Base64Decoder decoder;
+    *written = 0;
+    QByteArray decoded;
+    for (qint64 at = range.begin; at < range.end;) {
+        const qint64 n = std::min<qint64>(1 << 20, range.end - at);
+        if (!device->seek(at)) return LNERR_FILE_READ;
+        const QByteArray chunk = device->read(n);
+        if (chunk.size() != n) return LNERR_FILE_READ;
+        decoded.clear();
+        if (!decoder.Add(chunk.constData(), chunk.size(), &decoded)) return LNERR_ATTACHMENT_DAMAGED;
+        if (out && out->write(decoded) != decoded.size()) return LNERR_FILE_WRITE;
+        *written += static_cast<std::uint64_t>(decoded.size());
+        at += n;
+    }
+    decoded.clear();
+    if (!decoder.Finish(&decoded)) return LNERR_ATTACHMENT_DAMAGED;
+    if (out && out->write(decoded) != decoded.size()) return LNERR_FILE_WRITE;
+    *written += static_cast<std::uint64_t>(decoded.size());
+    return LNNOERROR;
+}
+
+LNSTATUS DatabaseImpl::DecodeBase64(ByteRange range, QByteArray *out)
+{
+    if (range.size() > kMaxRawValue) return LNERR_TOO_LARGE;
+    QBuffer buffer(out);
+    buffer.open(QIODevice::WriteOnly);
+    std::uint64_t written = 0;
+    return DecodeBase64(range, &buffer, &written);
+}
+
+bool DatabaseImpl::TakeFirstOpenFault(NOTEID noteId)
+{
+    static std::mutex memoryMutex;
+    static std::set<std::pair<std::string, NOTEID>> memoryFired;
+    if (inMemory) {
+        std::lock_guard lock(memoryMutex);
+        return memoryFired.insert({path.toStdString() + "#" + std::to_string(generation), noteId})
+            .second;
+    }
+    // A file database remembers the fault beyond the process: the next process must open the
+    // document, as a fresh Notes process would.
+    QDir().mkpath(FaultFolder());
+    QFile marker(FaultFolder() + QLatin1Char('/') + QString::fromStdString(faultKey) +
+                 QLatin1Char('-') + QString::number(noteId, 16));
+    if (marker.exists()) return false;
+    if (!marker.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return false;
+    return true;
+}
+
+const FormData *DatabaseImpl::FindForm(std::string_view name) const
+{
+    for (const auto &form : forms)
+        for (const auto &n : form.names)
+            if (n == name) return &form;
+    return nullptr;
+}
+
+}  // namespace notes_detail
