@@ -274,7 +274,11 @@ int SpanAttribute(const QXmlStreamAttributes &a, const char *name) {
 class Renderer {
 public:
     Renderer(const QString &xml, const QString &itemName, const RichTextHtmlOptions &options)
-        : reader_(xml), itemName_(FileSafeItemName(itemName)), options_(options) {}
+        : reader_(xml), itemName_(FileSafeItemName(itemName)), options_(options) {
+        // The fragment is cut out of a whole DXL file, so prefixes declared on its root may
+        // be used in it undeclared; names are matched without namespaces anyway.
+        reader_.setNamespaceProcessing(false);
+    }
 
     bool Render(QString *html) {
         while (!reader_.atEnd()) {

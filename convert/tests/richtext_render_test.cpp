@@ -133,6 +133,10 @@ const RenderCase kRenderCases[] = {
      "<futureelement><par>kept</par></futureelement>",
      {"<span style=\"font-weight:bold\"><div>in block</div>", "in region", "kept"},
      {}},
+    {"UndeclaredPrefixesAreTolerated",
+     "<par x:mark='1'><run>cut from a whole file</run></par>",
+     {"<div>cut from a whole file</div>"},
+     {}},
     {"FontAfterAListNestsAroundIt",
      "<block><pardef id='6' list='bullet'/><par def='6'>a</par><font style='italic'/>"
      "<par def='6'>b</par></block>",
