@@ -176,38 +176,24 @@ private:
                 copyFrom = j;
                 continue;
             }
-            const unsigned char c = b[i];
-            // UTF-8 check and character count.
-            if (need_ > 0) {
-                if ((c & 0xC0) != 0x80 || c < lo_ || c > hi_) {
-                    SetStatus(LNERR_BAD_ENCODING);
+            if (state_ == State::Text && need_ == 0) {
+                // Text between tags: only the UTF-8 check and the count matter.
+                const void *lt = std::memchr(b + i, '<', static_cast<std::size_t>(n - i));
+                const qint64 j = lt ? static_cast<const unsigned char *>(lt) - b : n;
+                for (qint64 k = i; k < j; ++k)
+                    if (!Utf8Byte(b[k])) return;
+                textRun_ += j - i;
+                if (textRun_ > kMaxTextRun) {
+                    SetStatus(LNERR_TOO_LARGE);
                     return;
                 }
-                lo_ = 0x80;
-                hi_ = 0xBF;
-                --need_;
-                ++i;
-                continue;
+                i = j;
+                if (i >= n) break;
             }
-            if (c >= 0x80) {
-                if (c >= 0xC2 && c <= 0xDF) {
-                    need_ = 1;
-                    lo_ = 0x80, hi_ = 0xBF;
-                } else if (c >= 0xE0 && c <= 0xEF) {
-                    need_ = 2;
-                    lo_ = c == 0xE0 ? 0xA0 : 0x80;
-                    hi_ = c == 0xED ? 0x9F : 0xBF;
-                } else if (c >= 0xF0 && c <= 0xF4) {
-                    need_ = 3;
-                    lo_ = c == 0xF0 ? 0x90 : 0x80;
-                    hi_ = c == 0xF4 ? 0x8F : 0xBF;
-                } else {
-                    SetStatus(LNERR_BAD_ENCODING);
-                    return;
-                }
-                chars_ += need_ == 3 ? 2 : 1;
+            const unsigned char c = b[i];
+            if (need_ > 0 || c >= 0x80) {
+                if (!Utf8Byte(c)) return;
                 ++i;
-                ++textRun_;
                 continue;
             }
             ++chars_;
@@ -224,6 +210,41 @@ private:
         pos_ += n;
         if (pos_ >= end_ && need_ > 0) SetStatus(LNERR_BAD_ENCODING);
         reader_.addData(out);
+    }
+
+    // Checks one byte of UTF-8 and counts the UTF-16 units of the characters it starts.
+    bool Utf8Byte(unsigned char c)
+    {
+        if (need_ > 0) {
+            if (c < lo_ || c > hi_) {
+                SetStatus(LNERR_BAD_ENCODING);
+                return false;
+            }
+            lo_ = 0x80;
+            hi_ = 0xBF;
+            --need_;
+            return true;
+        }
+        if (c < 0x80) {
+            ++chars_;
+            return true;
+        }
+        if (c >= 0xC2 && c <= 0xDF) {
+            need_ = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            need_ = 2;
+            lo_ = c == 0xE0 ? 0xA0 : 0x80;
+            hi_ = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            need_ = 3;
+            lo_ = c == 0xF0 ? 0x90 : 0x80;
+            hi_ = c == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            SetStatus(LNERR_BAD_ENCODING);
+            return false;
+        }
+        chars_ += need_ == 3 ? 2 : 1;
+        return true;
     }
 
     // The tag scanner, one ASCII byte at a time.

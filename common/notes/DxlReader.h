@@ -137,7 +137,4 @@ struct DatabaseImpl {
 bool ParseUnid(std::string_view hex, LNUniversalID *out);
 bool ParseReplicaId(std::string_view hex, LNTimeDateId *out);
 
-// Fuzz entry: loads bytes as a database and reads everything reachable in it.
-int FuzzDxlDatabase(const std::uint8_t *data, std::size_t size);
-
 }  // namespace notes_detail

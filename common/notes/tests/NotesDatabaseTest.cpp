@@ -125,4 +125,146 @@ TEST_F(NotesDatabaseTest, AttachmentsDetachAndRichTextGivesTextLinksAndXml)
     EXPECT_EQ(flatXml, xml);
 }
 
+TEST_F(NotesDatabaseTest, FragmentsAreFoundAgainAcrossChunksMultibyteTextAndLineEnds)
+{
+    // Offsets inside the file must survive CR LF line ends, characters of one to four UTF-8
+    // bytes, base64 runs held back from the parser and reads that cross the reader's chunks.
+    DxlBuilder b;
+    std::string filler;
+    for (int i = 0; i < 9000; ++i) filler += "é😀x\r\n";  // escaped CR, raw LF
+    const QByteArray blob(200000, 'z');
+    const NOTEID first = b.AddDocument("Memo").Text("Pad", filler).Attach("z.bin", blob).Id();
+    const std::string inner = "<par>Ünïcödé 😀 ok</par>";
+    const NOTEID second = b.AddDocument("Memo").Text("Pad", filler).RichText("Body", inner).Id();
+    QByteArray dxl = b.ToDxl();
+    dxl.replace("\n", "\r\n");
+    NotesMemoryDatabases::Add(QStringLiteral("/mem/crlf.dxl"), dxl);
+    ASSERT_EQ(session.GetDatabase(QStringLiteral("/mem/crlf.dxl"), &db), LNNOERROR);
+    ASSERT_EQ(db.Open(), LNNOERROR);
+    for (NOTEID id : {first, second}) {
+        LNDocument doc;
+        ASSERT_EQ(db.GetDocument(id, &doc), LNNOERROR);
+        ASSERT_EQ(doc.Open(), LNNOERROR);
+        EXPECT_EQ(doc.GetItemText("Pad").size(), filler.size());
+    }
+    LNDocument doc;
+    ASSERT_EQ(db.GetDocument(second, &doc), LNNOERROR);
+    ASSERT_EQ(doc.Open(), LNNOERROR);
+    LNRichText rt;
+    ASSERT_EQ(doc.GetRichText("Body", &rt), LNNOERROR);
+    LNString xml;
+    ASSERT_EQ(rt.GetXml(&xml), LNNOERROR);
+    EXPECT_EQ(xml, "<richtext>" + inner + "</richtext>");
+    EXPECT_EQ(rt.GetPlainText(), "Ünïcödé 😀 ok\n");
+}
+
+TEST_F(NotesDatabaseTest, FormFieldsComeFromTheDesignElseFromTheItems)
+{
+    DxlBuilder b;
+    b.AddForm("Person|Contact", {{"FirstName", "text"}, {"Birthday", "datetime"},
+                                 {"Comment", "richtext"}, {"Members", "names"}});
+    const NOTEID person = b.AddDocument("Person").Text("FirstName", "Ann").Id();
+    const NOTEID odd = b.AddDocument("Unheard")
+                           .Text("A", "1")
+                           .Date("B", "19800703")
+                           .RichText("C", "<par/>")
+                           .Names("D", {"x"})
+                           .Attach("f", "y")
+                           .Id();
+    ASSERT_EQ(OpenBuilt(b), LNNOERROR);
+    auto fields = [&](NOTEID id) {
+        LNDocument doc;
+        EXPECT_EQ(db.GetDocument(id, &doc), LNNOERROR);
+        EXPECT_EQ(doc.Open(), LNNOERROR);
+        std::vector<LNFormField> f;
+        EXPECT_EQ(doc.GetFormFields(&f), LNNOERROR);
+        std::string out;
+        for (const auto &field : f) out += field.name + ":" + std::to_string(field.type) + " ";
+        return out;
+    };
+    EXPECT_EQ(fields(person), "FirstName:45 Birthday:46 Comment:49 Members:48 ");
+    EXPECT_EQ(fields(odd), "A:45 B:46 C:49 D:48 ");
+}
+
+TEST_F(NotesDatabaseTest, CalendarAccessorsReadTheCalendarItems)
+{
+    DxlBuilder b;
+    const NOTEID id = b.AddDocument("Appointment")
+                          .Text("Subject", "Review")
+                          .Date("StartDateTime", "20190312T140000,00+01")
+                          .Date("EndDateTime", "20190312T153000,00+01")
+                          .Number("$Alarm", 1)
+                          .Number("$AlarmOffset", -15)
+                          .Text("AppointmentType", "3")
+                          .TextList("RequiredAttendees", {"CN=A/O=B", "c@d.e"})
+                          .Text("Repeats", "1")
+                          .RichText("Body", "<par>Agenda</par>")
+                          .Id();
+    const NOTEID split = b.AddDocument("Appointment")
+                             .Date("StartDate", "20190312")
+                             .Date("StartTime", "T093000,00-05")
+                             .Id();
+    ASSERT_EQ(OpenBuilt(b), LNNOERROR);
+    LNDocument doc;
+    ASSERT_EQ(db.GetDocument(id, &doc), LNNOERROR);
+    ASSERT_EQ(doc.Open(), LNNOERROR);
+    LNDatetime start, end;
+    ASSERT_EQ(doc.GetDateRange(&start, &end), LNNOERROR);
+    EXPECT_EQ(start.ConvertToZone(0).GetPlainText(), "3/12/2019 13:0:0");
+    EXPECT_EQ(end.ConvertToZone(0).GetPlainText(), "3/12/2019 14:30:0");
+    EXPECT_TRUE(doc.IsAlarmEnabled());
+    EXPECT_EQ(doc.GetAlarmOffset(), -15);
+    EXPECT_EQ(doc.GetEntryType(), LNCALENDARENTRYTYPE_MEETING);
+    EXPECT_EQ(doc.GetBriefDescription(), "Review");
+    EXPECT_EQ(doc.GetDetailedDescription(), "Agenda\n");
+    EXPECT_EQ(doc.GetRequiredAttendees().size(), 2u);
+    EXPECT_TRUE(doc.IsRepeating());
+    EXPECT_FALSE(doc.IsPrivate());
+
+    ASSERT_EQ(db.GetDocument(split, &doc), LNNOERROR);
+    ASSERT_EQ(doc.Open(), LNNOERROR);
+    ASSERT_EQ(doc.GetDateRange(&start, &end), LNNOERROR);
+    EXPECT_EQ(start.ConvertToZone(0).GetPlainText(), "3/12/2019 14:30:0");
+    EXPECT_EQ(end, start);
+}
+
+TEST(NotesDatetime, DxlFormsParseOrAreRefused)
+{
+    const struct {
+        const char *dxl;
+        bool ok;
+        const char *plain;  // after conversion to GMT
+        const char *text;
+    } cases[] = {
+        {"20180703T090500,00-05", true, "7/3/2018 14:5:0", "07/03/2018 09:05:00"},
+        {"20181231T233000,00-0130", true, "1/1/2019 1:0:0", "12/31/2018 23:30:00"},
+        {"20180301T003000,00+05:30", true, "2/28/2018 19:0:0", "03/01/2018 00:30:00"},
+        {"20180703T090500Z", true, "7/3/2018 9:5:0", "07/03/2018 09:05:00"},
+        {"20180703T090500", true, "7/3/2018 9:5:0", "07/03/2018 09:05:00"},  // floating
+        {"19800703", true, "7/3/1980 0:0:0", "07/03/1980"},
+        {"T090500,00", true, "0/0/0 9:5:0", "09:05:00"},
+        {"20180230T090500", false, "", ""},
+        {"20180703T250000", false, "", ""},
+        {"2018", false, "", ""},
+        {"", false, "", ""},
+        {"20180703T090500,00-99", false, "", ""},
+        {"20180703T090500,00-05junk", false, "", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.dxl);
+        LNDatetime d;
+        ASSERT_EQ(LNDatetime::FromDxl(c.dxl, false, &d), c.ok);
+        if (!c.ok) continue;
+        EXPECT_EQ(d.ConvertToZone(0).GetPlainText(), c.plain);
+        EXPECT_EQ(d.GetText(), c.text);
+        LNDatetime back;
+        ASSERT_TRUE(LNDatetime::FromDxl(d.ToDxl(), false, &back));
+        EXPECT_EQ(back, d);
+    }
+    LNDatetime dst;
+    ASSERT_TRUE(LNDatetime::FromDxl("20180703T090500,00-04", true, &dst));
+    EXPECT_EQ(dst.ConvertToZone(5, true).GetPlainText(), "7/3/2018 9:5:0");
+    EXPECT_EQ(LNDatetime().GetPlainText(), "0/0/0 0:0:0");
+}
+
 }  // namespace

@@ -1,0 +1,276 @@
+// Failures: damaged files, fault marks of the extension, encrypted documents, thrown statuses,
+// and what a plain DXL export without the extension gives.
+#include "common/notes/DxlBuilder.h"
+#include "common/notes/Notes.h"
+#include "common/notes/NotesFlat.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+class NotesFaultsTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(session.Initialize(), LNNOERROR); }
+    void TearDown() override
+    {
+        LNSetThrowAllErrors(false);
+        NotesMemoryDatabases::Clear();
+    }
+
+    LNSTATUS OpenBytes(const QByteArray &bytes, LNDatabase *db,
+                       const QString &path = QStringLiteral("/mem/faults.dxl"))
+    {
+        NotesMemoryDatabases::Add(path, bytes);
+        if (const LNSTATUS s = session.GetDatabase(path, db)) return s;
+        return db->Open();
+    }
+
+    LNNotesSession session;
+};
+
+QByteArray SmallDxl()
+{
+    DxlBuilder b;
+    b.AddDocument("Memo").Text("Subject", "x").Attach("a.txt", "hello");
+    return b.ToDxl();
+}
+
+TEST_F(NotesFaultsTest, DamagedOrForeignFilesDoNotOpen)
+{
+    const QByteArray good = SmallDxl();
+    QByteArray latin1Declared = good;
+    latin1Declared.replace("encoding='utf-8'", "encoding='ISO-8859-1'");
+    QByteArray invalidUtf8 = good;
+    invalidUtf8.replace("<text>x</text>", "<text>\xE9t\xE9</text>");
+    QByteArray hugeRun = good;
+    hugeRun.replace("<text>x</text>", "<text>" + QByteArray(65 << 20, 'A') + "</text>");
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        QString path;
+        LNSTATUS status;
+    } cases[] = {
+        {"truncated", good.left(good.size() - 30), "/mem/t.dxl", LNERR_BAD_XML},
+        {"truncated in the base64", good.left(good.indexOf("aGVs") + 2), "/mem/t.dxl", LNERR_BAD_XML},
+        {"mismatched tags", QByteArray(good).replace("</item>", "</itme>"), "/mem/t.dxl", LNERR_BAD_XML},
+        {"empty", QByteArray(), "/mem/t.dxl", LNERR_BAD_XML},
+        {"other XML root", "<?xml version='1.0'?><html/>", "/mem/t.dxl", LNERR_NOT_DXL},
+        {"binary NSF", QByteArray("\x1A\x00\x00\x04\x00\x00", 6), "/mem/t.dxl", LNERR_NSF_NOT_SUPPORTED},
+        {"not XML named .nsf", "garbage", "/mem/mail.NSF", LNERR_NSF_NOT_SUPPORTED},
+        {"UTF-16", QByteArray("\xFF\xFE<\0d\0", 6), "/mem/t.dxl", LNERR_BAD_ENCODING},
+        {"other encoding declared", latin1Declared, "/mem/t.dxl", LNERR_BAD_ENCODING},
+        {"invalid UTF-8", invalidUtf8, "/mem/t.dxl", LNERR_BAD_ENCODING},
+        {"text run beyond the limit", hugeRun, "/mem/t.dxl", LNERR_TOO_LARGE},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        LNDatabase db;
+        EXPECT_EQ(OpenBytes(c.bytes, &db, c.path), c.status);
+        EXPECT_FALSE(db.IsOpen());
+        EXPECT_FALSE(LNGetErrorMessageText(c.status).startsWith(QLatin1String("Notes error")));
+    }
+}
+
+TEST_F(NotesFaultsTest, MissingFileAndServerAndUnregisteredThread)
+{
+    LNDatabase db;
+    ASSERT_EQ(session.GetDatabase(QStringLiteral("/no/such/file.nsf"), &db), LNNOERROR);
+    EXPECT_EQ(db.Open(), LNERR_FILE_NOT_FOUND);
+    EXPECT_EQ(session.GetDatabase(QStringLiteral("mail.nsf"), &db, QStringLiteral("srv/Acme")),
+              LNERR_SERVER_NOT_AVAILABLE);
+
+    LNSTATUS fromThread = 0, afterInit = 0;
+    std::thread t([&] {
+        LNNotesSession own;
+        LNDatabase d;
+        fromThread = own.GetDatabase(QStringLiteral("mail.nsf"), &d);
+        own.InitThread();
+        afterInit = own.GetDatabase(QStringLiteral("mail.nsf"), &d);
+        own.TermThread();
+    });
+    t.join();
+    EXPECT_EQ(fromThread, LNERR_THREAD_NOT_INITIALIZED);
+    EXPECT_EQ(afterInit, LNNOERROR);
+}
+
+TEST_F(NotesFaultsTest, FaultMarksFailOpeningsWithTheirStatus)
+{
+    DxlBuilder b;
+    const NOTEID failing = b.AddDocument("Memo").OpenStatus(549).Id();
+    const NOTEID retry = b.AddDocument("Memo").FirstOpenStatus(LNERR_RETRY_IN_FRESH_PROCESS).Id();
+    const NOTEID throwing = b.AddDocument("Memo").Text("Subject", "s").ThrowStatus(4000).Id();
+    b.AddFolder("Broken").OpenStatus(1234).Entry(failing);
+    b.AddFolder("Dangling").Entry(0x7FFFFFF2);
+    QByteArray bytes = b.ToDxl();
+    NotesMemoryDatabases::Add(QStringLiteral("/mem/f.dxl"), bytes);
+    LNDatabase db;
+    ASSERT_EQ(session.GetDatabase(QStringLiteral("/mem/f.dxl"), &db), LNNOERROR);
+    ASSERT_EQ(db.Open(), LNNOERROR);
+
+    LNDocument doc;
+    ASSERT_EQ(db.GetDocument(failing, &doc), LNNOERROR);
+    EXPECT_EQ(doc.Open(), 549u);
+    EXPECT_EQ(doc.Open(), 549u);
+    EXPECT_FALSE(doc.IsOpen());
+    EXPECT_EQ(LNGetErrorMessageText(549), QStringLiteral("Notes error 549"));
+
+    ASSERT_EQ(db.GetDocument(retry, &doc), LNNOERROR);
+    EXPECT_EQ(doc.Open(), LNERR_RETRY_IN_FRESH_PROCESS);
+    EXPECT_EQ(doc.Open(), LNNOERROR);
+
+    ASSERT_EQ(db.GetDocument(throwing, &doc), LNNOERROR);
+    ASSERT_EQ(doc.Open(), LNNOERROR);
+    EXPECT_EQ(LNCatchStatus([&] { doc.GetFormName(); }), 4000u);
+    EXPECT_EQ(LNCatchStatus([&] { doc.HasItem("Subject"); }), 4000u);
+    LNItem item;
+    EXPECT_EQ(doc.GetItem("Subject", &item), 4000u);  // a status-returning call reports it
+
+    // A closed document's accessors throw "not open".
+    doc.Close();
+    EXPECT_EQ(LNCatchStatus([&] { doc.GetSubject(); }), LNERR_NOTE_NOT_OPEN);
+    EXPECT_EQ(db.GetDocument(0x12345678, &doc), LNERR_NOTE_NOT_FOUND);
+
+    LNViewFolder view;
+    ASSERT_EQ(db.GetViewFolder(std::string_view("Broken"), &view), LNNOERROR);
+    EXPECT_EQ(view.Open(), 1234u);
+    EXPECT_EQ(LNCatchStatus([&] { view.GetEntryCount(); }), LNERR_VIEW_NOT_OPEN);
+    ASSERT_EQ(db.GetViewFolder(std::string_view("Dangling"), &view), LNNOERROR);
+    ASSERT_EQ(view.Open(), LNNOERROR);
+    EXPECT_EQ(view.GetEntry(0).GetDocument(&doc), LNERR_NOTE_NOT_FOUND);
+    EXPECT_EQ(LNCatchStatus([&] { view.GetEntry(1); }), LNERR_ENTRY_INDEX);
+    EXPECT_EQ(db.GetViewFolder(NOTEID(4), &view), LNERR_VIEW_NOT_FOUND);
+
+    // Registering the bytes again re-arms the first-open fault, as a fresh file would.
+    NotesMemoryDatabases::Add(QStringLiteral("/mem/f.dxl"), bytes);
+    LNDatabase again;
+    ASSERT_EQ(session.GetDatabase(QStringLiteral("/mem/f.dxl"), &again), LNNOERROR);
+    ASSERT_EQ(again.Open(), LNNOERROR);
+    ASSERT_EQ(again.GetDocument(retry, &doc), LNNOERROR);
+    EXPECT_EQ(doc.Open(), LNERR_RETRY_IN_FRESH_PROCESS);
+}
+
+TEST_F(NotesFaultsTest, FirstOpenFaultOfAFileHoldsAcrossOpenings)
+{
+    // Each nsfsave process opens the database anew; only the first opening ever fails.
+    QTemporaryDir dir;
+    DxlBuilder b;
+    const NOTEID retry = b.AddDocument("Memo").FirstOpenStatus(263).Id();
+    const QString path = dir.filePath(QStringLiteral("mail.nsf"));
+    ASSERT_TRUE(b.Save(path));
+    LNSTATUS results[2];
+    for (LNSTATUS &r : results) {
+        LNDatabase db;
+        ASSERT_EQ(session.GetDatabase(path, &db), LNNOERROR);
+        ASSERT_EQ(db.Open(), LNNOERROR);
+        LNDocument doc;
+        ASSERT_EQ(db.GetDocument(retry, &doc), LNNOERROR);
+        r = doc.Open();
+    }
+    EXPECT_EQ(results[0], 263u);
+    EXPECT_EQ(results[1], LNNOERROR);
+}
+
+TEST_F(NotesFaultsTest, EncryptedItemsOpenOnlyAfterDecryption)
+{
+    DxlBuilder b;
+    const NOTEID secret = b.AddDocument("Memo")
+                              .Text("Subject", "visible")
+                              .Encrypted()
+                              .Text("Body", "the secret")
+                              .Attach("plan.txt", "sealed bytes")
+                              .Id();
+    const NOTEID locked = b.AddDocument("Memo").Encrypted(LNERR_DECRYPT_NO_KEY).Text("Body", "x").Id();
+    const NOTEID clear = b.AddDocument("Memo").Text("Body", "plain").Id();
+    LNDatabase db;
+    ASSERT_EQ(OpenBytes(b.ToDxl(), &db), LNNOERROR);
+
+    LNDocument doc;
+    ASSERT_EQ(db.GetDocument(secret, &doc), LNNOERROR);
+    ASSERT_EQ(doc.Open(), LNNOERROR);
+    EXPECT_TRUE(doc.IsEncrypted());
+    EXPECT_TRUE(doc.HasItem("Subject"));
+    EXPECT_FALSE(doc.HasItem("Body"));
+    EXPECT_FALSE(doc.HasAttachments());
+    ASSERT_EQ(doc.Decrypt(), LNNOERROR);
+    EXPECT_EQ(doc.GetItemText("Body"), "the secret");
+    EXPECT_EQ(doc.GetAttachments().size(), 1u);
+
+    ASSERT_EQ(db.GetDocument(locked, &doc), LNNOERROR);
+    ASSERT_EQ(doc.Open(), LNNOERROR);
+    EXPECT_EQ(doc.Decrypt(), LNERR_DECRYPT_NO_KEY);
+    EXPECT_FALSE(doc.HasItem("Body"));
+
+    ASSERT_EQ(db.GetDocument(clear, &doc), LNNOERROR);
+    ASSERT_EQ(doc.Open(), LNNOERROR);
+    EXPECT_FALSE(doc.IsEncrypted());
+    EXPECT_EQ(doc.Decrypt(), LNERR_NOT_ENCRYPTED);
+}
+
+TEST_F(NotesFaultsTest, ThrowAllErrorsTurnsReturnedStatusesIntoThrownOnes)
+{
+    LNDatabase db;
+    ASSERT_EQ(OpenBytes(SmallDxl(), &db), LNNOERROR);
+    LNSetThrowAllErrors(true);
+    LNDocument doc;
+    EXPECT_EQ(LNCatchStatus([&] { db.GetDocument(0x4, &doc); }), LNERR_NOTE_NOT_FOUND);
+    // The flat functions report, they never throw.
+    NotesItemInfo info;
+    EXPECT_EQ(NSFItemInfo(77777, "Body", &info), LNERR_BAD_HANDLE);
+}
+
+TEST_F(NotesFaultsTest, DamagedAttachmentDataFailsTheDetachOnly)
+{
+    DxlBuilder b;
+    const NOTEID id = b.AddDocument("Memo")
+                          .Text("Subject", "ok")
+                          .ItemXml("<item name='$FILE'><object><file name='cut.bin' size='100'>"
+                                   "<filedata>aGVsbG8=</filedata></file></object></item>")
+                          .ItemXml("<item name='$FILE'><object><file name='bad.bin' size='3'>"
+                                   "<filedata>a%b!</filedata></file></object></item>")
+                          .Id();
+    LNDatabase db;
+    ASSERT_EQ(OpenBytes(b.ToDxl(), &db), LNNOERROR);
+    LNDocument doc;
+    ASSERT_EQ(db.GetDocument(id, &doc), LNNOERROR);
+    ASSERT_EQ(doc.Open(), LNNOERROR);
+    EXPECT_EQ(doc.GetSubject(), "ok");
+    QTemporaryDir dir;
+    const auto files = doc.GetAttachments();
+    ASSERT_EQ(files.size(), 2u);
+    for (const auto &f : files) {
+        SCOPED_TRACE(f.GetName());
+        const QString out = dir.filePath(QString::fromStdString(f.GetName()));
+        EXPECT_EQ(f.Detach(out), LNERR_ATTACHMENT_DAMAGED);
+        EXPECT_FALSE(QFile::exists(out));
+    }
+}
+
+TEST_F(NotesFaultsTest, PlainExportListsEveryDocumentInAllByCreation)
+{
+    DxlBuilder b;
+    b.SetPlainDxl(true);
+    const NOTEID late = b.AddDocument("Memo").Created("20200101T100000,00+00").Unread().Id();
+    const NOTEID early = b.AddDocument("Memo").Created("20200101T100000,00+05").Id();
+    b.AddFolder("($Inbox)").Entry(late);  // entry lists are extension: dropped here
+    LNDatabase db;
+    ASSERT_EQ(OpenBytes(b.ToDxl(), &db), LNNOERROR);
+    std::vector<LNViewFolder> views;
+    ASSERT_EQ(db.GetViewFolders(&views), LNNOERROR);
+    ASSERT_EQ(views.size(), 2u);
+    EXPECT_EQ(views[1].GetName(), "($All)");
+    LNViewFolder inbox = views[0], all = views[1];
+    ASSERT_EQ(inbox.Open(), LNNOERROR);
+    EXPECT_EQ(inbox.GetEntryCount(), 0u);
+    ASSERT_EQ(all.Open(), LNNOERROR);
+    ASSERT_EQ(all.GetEntryCount(), 2u);
+    EXPECT_EQ(all.GetEntry(0).GetNoteID(), early);  // 05:00 UTC before 10:00 UTC
+    EXPECT_EQ(all.GetEntry(1).GetNoteID(), late);
+    EXPECT_FALSE(all.GetEntry(1).IsUnread());
+}
+
+}  // namespace
