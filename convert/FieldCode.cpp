@@ -284,28 +284,8 @@ std::vector<Segment> Segments(QByteArrayView value) {
         QByteArray bytes;
         bytes.reserve(e - t);
         if (letter == 'b') {
-            unsigned bits = 0;
-            int count = 0;
-            for (qint64 k = t; k < e; ++k) {
-                const unsigned char ch = in[k];
-                if (ch == '=')
-                    continue;
-                const char *pos = std::strchr("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/", ch);
-                if (!pos || ch == 0)
-                    return -1;
-                bits = (bits << 6) | unsigned(pos - "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
-                if (++count == 4) {
-                    bytes.append(static_cast<char>((bits >> 16) & 0xFF));
-                    bytes.append(static_cast<char>((bits >> 8) & 0xFF));
-                    bytes.append(static_cast<char>(bits & 0xFF));
-                    bits = 0;
-                    count = 0;
-                }
-            }
-            if (count >= 2)
-                bytes.append(static_cast<char>((bits >> (count == 2 ? 4 : 10)) & 0xFF));
-            if (count == 3)
-                bytes.append(static_cast<char>((bits >> 2) & 0xFF));
+            if (!mime::DecodeBase64(value.sliced(t, e - t), bytes, true))
+                return -1;
         } else {
             for (qint64 k = t; k < e; ++k) {
                 const unsigned char ch = in[k];
@@ -414,20 +394,11 @@ FieldCodecRegistry &FieldCodecRegistry::Instance() {
     return registry;
 }
 
-void FieldCodecRegistry::Register(const QString &name, Factory factory) {
-    for (auto &entry : entries_) {
-        if (entry.first.compare(name, Qt::CaseInsensitive) == 0) {
-            entry.second = std::move(factory);
-            return;
-        }
-    }
-    entries_.emplace_back(name, std::move(factory));
-}
+void FieldCodecRegistry::Register(const QString &name, Factory factory) { factories_.Register(name, std::move(factory)); }
 
 std::unique_ptr<CFieldCodeBase> FieldCodecRegistry::Create(const QString &fieldName) const {
-    for (const auto &entry : entries_)
-        if (entry.first.compare(fieldName, Qt::CaseInsensitive) == 0)
-            return entry.second();
+    if (const Factory *factory = factories_.Find(fieldName))
+        return (*factory)();
     return std::make_unique<CFieldCodeBase>();
 }
 

@@ -90,7 +90,7 @@ public:
 
 private:
     FieldCodecRegistry();
-    std::vector<std::pair<QString, Factory>> entries_;
+    mime::NamedFactories<Factory> factories_;
     QByteArray defaultCharset_;
     bool autoFolding_ = false;
 };

@@ -134,8 +134,8 @@ void ValueBytes(const CMimeHeaderField &field, QByteArray &bytes, QByteArray &ch
     }
 }
 
-// One header line "Name: value" CR LF. A CR or LF that is not part of a fold (CR LF followed
-// by a space or tab) would end the field early or start a forged one, so it becomes a space;
+// One header line "Name: value" CR LF. A line break that is not a fold (CR LF followed by a
+// space or tab) would end the field early or start a forged one, so it becomes one space;
 // a name keeps only printable ASCII other than ':'.
 QByteArray FieldLine(const CMimeHeaderField &field) {
     QByteArray name = field.name.toUtf8();
@@ -148,19 +148,24 @@ QByteArray FieldLine(const CMimeHeaderField &field) {
     codec->SetInput(bytes);
     codec->SetCharset(charset);
     codec->SetStartColumn(name.size() + 2);
-    QByteArray value = codec->Encode();
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const char c = value[i];
-        if (c == '\r' && i + 2 < value.size() && value[i + 1] == '\n' && (value[i + 2] == ' ' || value[i + 2] == '\t')) {
-            i += 2;
-            continue;
-        }
-        if (c == '\r' || c == '\n')
-            value[i] = ' ';
-    }
+    const QByteArray value = codec->Encode();
     QByteArray line;
     line.reserve(name.size() + value.size() + 4);
-    line.append(name).append(": ").append(value).append("\r\n");
+    line.append(name).append(": ");
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        const bool pair = c == '\r' && i + 1 < value.size() && value[i + 1] == '\n';
+        if (pair && i + 2 < value.size() && (value[i + 2] == ' ' || value[i + 2] == '\t')) {
+            line.append("\r\n");
+            ++i;
+        } else if (pair || c == '\r' || c == '\n') {
+            line.append(' ');
+            i += pair ? 1 : 0;
+        } else {
+            line.append(c);
+        }
+    }
+    line.append("\r\n");
     return line;
 }
 

@@ -146,6 +146,41 @@ QByteArray Base64(QByteArrayView in) {
     return out;
 }
 
+bool DecodeBase64(QByteArrayView in, QByteArray &out, bool strict) {
+    out.clear();
+    out.reserve(in.size() / 4 * 3 + 3);
+    unsigned bits = 0;
+    int count = 0;
+    for (const char ch : in) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == '=') {
+            if (strict)
+                continue;
+            break;
+        }
+        const int v = Base64Value(c);
+        if (v < 0) {
+            if (strict)
+                return false;
+            continue;
+        }
+        bits = (bits << 6) | unsigned(v);
+        if (++count == 4) {
+            out.append(static_cast<char>((bits >> 16) & 0xFF));
+            out.append(static_cast<char>((bits >> 8) & 0xFF));
+            out.append(static_cast<char>(bits & 0xFF));
+            bits = 0;
+            count = 0;
+        }
+    }
+    // A final group of 2 or 3 characters carries 1 or 2 bytes; a lone character carries none.
+    if (count >= 2)
+        out.append(static_cast<char>((bits >> (count == 2 ? 4 : 10)) & 0xFF));
+    if (count == 3)
+        out.append(static_cast<char>((bits >> 2) & 0xFF));
+    return true;
+}
+
 bool EqualsNoCase(QByteArrayView a, QByteArrayView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 }  // namespace mime
@@ -203,30 +238,10 @@ qint64 CMimeCodeBase64::EncodeTo(char *out, qint64 capacity) const {
 qint64 CMimeCodeBase64::DecodedSize() const { return length_ / 4 * 3 + 3; }
 
 qint64 CMimeCodeBase64::DecodeTo(char *out, qint64 capacity) const {
+    QByteArray bytes;
+    mime::DecodeBase64(QByteArrayView(input_, length_), bytes, false);
     BufferSink sink{out, std::max<qint64>(capacity, 0)};
-    unsigned bits = 0;
-    int count = 0;
-    for (qint64 i = 0; i < length_ && !sink.Full(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(input_[i]);
-        if (c == '=')
-            break;
-        const int v = Base64Value(c);
-        if (v < 0)
-            continue;
-        bits = (bits << 6) | unsigned(v);
-        if (++count == 4) {
-            sink.Put(static_cast<char>((bits >> 16) & 0xFF));
-            sink.Put(static_cast<char>((bits >> 8) & 0xFF));
-            sink.Put(static_cast<char>(bits & 0xFF));
-            bits = 0;
-            count = 0;
-        }
-    }
-    // A final group of 2 or 3 characters carries 1 or 2 bytes; a lone character carries none.
-    if (count >= 2)
-        sink.Put(static_cast<char>((bits >> (count == 2 ? 4 : 10)) & 0xFF));
-    if (count == 3)
-        sink.Put(static_cast<char>((bits >> 2) & 0xFF));
+    sink.Put(bytes.constData(), bytes.size());
     return sink.count;
 }
 
@@ -403,20 +418,10 @@ TransferCodecRegistry &TransferCodecRegistry::Instance() {
     return registry;
 }
 
-void TransferCodecRegistry::Register(const QString &name, Factory factory) {
-    for (auto &entry : entries_) {
-        if (entry.first.compare(name, Qt::CaseInsensitive) == 0) {
-            entry.second = std::move(factory);
-            return;
-        }
-    }
-    entries_.emplace_back(name, std::move(factory));
-}
+void TransferCodecRegistry::Register(const QString &name, Factory factory) { factories_.Register(name, std::move(factory)); }
 
 std::unique_ptr<CMimeCodeBase> TransferCodecRegistry::Create(const QString &name) const {
-    const QString key = name.trimmed();
-    for (const auto &entry : entries_)
-        if (entry.first.compare(key, Qt::CaseInsensitive) == 0)
-            return entry.second();
+    if (const Factory *factory = factories_.Find(name.trimmed()))
+        return (*factory)();
     return std::make_unique<CMimeCodeBase>();
 }

@@ -100,6 +100,32 @@ private:
     QContext qContext_ = QContext::Text;
 };
 
+namespace mime {
+// A table from names to factories: names compare without regard to case, and registering a
+// name again replaces the earlier entry.
+template <class Factory> class NamedFactories {
+public:
+    void Register(const QString &name, Factory factory) {
+        for (auto &entry : entries_) {
+            if (entry.first.compare(name, Qt::CaseInsensitive) == 0) {
+                entry.second = std::move(factory);
+                return;
+            }
+        }
+        entries_.emplace_back(name, std::move(factory));
+    }
+    const Factory *Find(const QString &name) const {
+        for (const auto &entry : entries_)
+            if (entry.first.compare(name, Qt::CaseInsensitive) == 0)
+                return &entry.second;
+        return nullptr;
+    }
+
+private:
+    std::vector<std::pair<QString, Factory>> entries_;
+};
+}  // namespace mime
+
 // Transfer-encoding name to codec. Any name not registered, including "7bit", "8bit" and an
 // empty one, gives the identity codec. Names compare without regard to case; registering a
 // name again replaces the earlier entry. Filled before the first message is built.
@@ -114,13 +140,16 @@ public:
 
 private:
     TransferCodecRegistry();
-    std::vector<std::pair<QString, Factory>> entries_;
+    mime::NamedFactories<Factory> factories_;
 };
 
 // Shared helpers for the codecs of this folder.
 namespace mime {
 // The standard base64 of `in` without line breaks, '=' fill.
 QByteArray Base64(QByteArrayView in);
+// Decodes base64 text. Lenient: bytes outside the alphabet are skipped and the first '='
+// ends the text. Strict: any byte outside the alphabet and '=' fails (returns false).
+bool DecodeBase64(QByteArrayView in, QByteArray &out, bool strict);
 // ASCII case-insensitive equality of two byte strings.
 bool EqualsNoCase(QByteArrayView a, QByteArrayView b);
 }  // namespace mime
