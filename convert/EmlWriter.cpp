@@ -7,8 +7,10 @@
 #include "convert/TextHelpers.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 
+#include <cstdio>
 #include <exception>
 #include <optional>
 
@@ -122,15 +124,19 @@ void AttachFiles(const ConvertContext &context, NOTEID noteId, CMimeMessage &mes
 bool SaveFile(const QString &path, const QByteArray &bytes)
 {
     // Written beside the target and renamed over it: a link planted at the path is replaced,
-    // never followed, and a failed write leaves no half file for the import.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // never followed, and a failed write leaves no half file for the import. (QSaveFile would
+    // do the same but syncs every file to disk, which costs more than the whole conversion.)
+    QTemporaryFile file(QFileInfo(path).absolutePath() + QStringLiteral("/.eml-XXXXXX"));
+    if (!file.open())
         return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    if (file.write(bytes) != bytes.size() || !file.flush())
         return false;
-    }
-    return file.commit();
+    file.close();
+    if (std::rename(QFile::encodeName(file.fileName()).constData(),
+                    QFile::encodeName(path).constData()) != 0)
+        return false;
+    file.setAutoRemove(false);
+    return true;
 }
 
 template <typename Fields>
@@ -187,11 +193,12 @@ QString DetachFileName(const QString &cleanedName)
     const qsizetype dot = name.lastIndexOf(u'.');
     const QString extension = dot > 0 && name.size() - dot <= 16 ? name.mid(dot) : QString();
     const qsizetype budget = kMaxFileNameBytes - extension.toUtf8().size();
-    // A character cut in two by the byte limit decodes as U+FFFD at the end: drop it.
-    QString base = QString::fromUtf8(name.left(name.size() - extension.size()).toUtf8().left(budget));
-    while (base.toUtf8().size() > budget || base.endsWith(QChar(0xFFFD)))
-        base.chop(1);
-    return base + extension;
+    const QByteArray base = name.left(name.size() - extension.size()).toUtf8();
+    // Cut before a byte that continues a UTF-8 sequence, so that no character is split.
+    qsizetype cut = budget;
+    while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80)
+        --cut;
+    return QString::fromUtf8(base.left(cut)) + extension;
 }
 
 int WriteMailEml(const ConvertContext &context, NOTEID noteId, const MailFields &fields,

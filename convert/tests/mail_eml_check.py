@@ -3,6 +3,7 @@
 the C++ tests can compare it with what they wrote. Usage: mail_eml_check.py FILE..."""
 import base64
 import email
+import email.header
 import email.policy
 import json
 import sys
@@ -13,10 +14,18 @@ def describe(path):
         raw = f.read()
     msg = email.message_from_bytes(raw, policy=email.policy.default)
     defects = [type(d).__name__ for d in msg.defects]
+    # The texts as the fields carry them, decoded from their encoded words, and what the
+    # structured parsers of the header objects complained about.
     headers = {}
-    for name in ("Date", "From", "To", "CC", "BCC", "Subject"):
-        if name in msg:
-            headers[name] = str(msg[name])
+    header_defects = {}
+    for name, raw_value in msg.raw_items():
+        if name in ("From", "To", "CC", "BCC", "Subject"):
+            headers[name] = str(email.header.make_header(email.header.decode_header(raw_value)))
+        if name == "Date":
+            headers[name] = msg[name].datetime.isoformat()
+        found = [type(d).__name__ for d in getattr(msg[name], "defects", ())]
+        if found:
+            header_defects[name] = found
     parts = []
     for part in msg.iter_parts() if msg.is_multipart() else []:
         defects += [type(d).__name__ for d in part.defects]
@@ -33,6 +42,7 @@ def describe(path):
         "multipart": msg.is_multipart(),
         "contentType": msg.get_content_type(),
         "headers": headers,
+        "headerDefects": header_defects,
         "parts": parts,
     }
 

@@ -6,6 +6,7 @@
 #include "mail_eml_support.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -207,6 +208,24 @@ TEST_F(MailEmlTest, FailuresOfTheWriter)
     EXPECT_EQ(WriteMailEml(Context(), throwing, f, dir.filePath("missing/x.eml")), 0);
     EXPECT_EQ(LogText(), before + "Item Name:\ts\r\n");
     EXPECT_EQ(counts.errors, 2u);
+}
+
+TEST_F(MailEmlTest, ALinkPlantedAtTheEmlPathIsReplacedNotFollowed)
+{
+    Open(DxlBuilder());
+    const QString target = dir.filePath("victim.txt");
+    QFile victim(target);
+    ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
+    victim.write("keep");
+    victim.close();
+    ASSERT_TRUE(QFile::link(target, EmlPath()));
+    ASSERT_EQ(WriteMailEml(Context(), 0x8F6, MailFields{}, EmlPath()), 1);
+    EXPECT_FALSE(QFileInfo(EmlPath()).isSymLink());
+    EXPECT_TRUE(ReadEml().startsWith("Content-Type: multipart/mixed"));
+    ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
+    EXPECT_EQ(victim.readAll(), "keep");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3)
+        << "the log, the EML and the untouched file; no temporary file is left";
 }
 
 TEST_F(MailEmlTest, DocumentLinksAreNumberedAfreshPerDocumentAndOnlyWhenAsked)
