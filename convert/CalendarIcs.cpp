@@ -26,6 +26,25 @@ QByteArray QuotedParameter(const QString &text)
     return "\"" + EncodeAnsi(value) + "\"";
 }
 
+// A text of blanks and line breaks only: readers find no value in such a property and drop it
+// with an error, so it is written like an absent one.
+bool IsBlank(const QString &text)
+{
+    return text.trimmed().isEmpty();
+}
+
+// The categories joined with ',' instead of ';', without the blank entries that readers refuse
+// as empty values.
+QString CategoryList(const QString &categories)
+{
+    QStringList kept;
+    for (const QString &category : OneLine(categories).split(QLatin1Char(';'))) {
+        if (!IsBlank(category))
+            kept.append(category);
+    }
+    return kept.join(QLatin1Char(','));
+}
+
 }  // namespace
 
 QByteArray IcsDateValue(const QString &dateText)
@@ -64,7 +83,7 @@ int WriteCalendarIcsFile(const QString &icsPath, const CalendarFields &f, const 
         // standard readers and the date would be lost.
         if (!f.LastModifiedDateText.isEmpty())
             ics.Line("LAST-MODIFIED:" + IcsDateValue(f.LastModifiedDateText));
-        if (!f.Summary.isEmpty())
+        if (!IsBlank(f.Summary))
             ics.Line("SUMMARY;CHARSET=utf-8:" + OneLine(f.Summary).toUtf8());
         if (!f.From.isEmpty())
             ics.Line("ORGANIZER;CN=" + QuotedParameter(f.From));
@@ -86,20 +105,15 @@ int WriteCalendarIcsFile(const QString &icsPath, const CalendarFields &f, const 
             context.Log(QStringLiteral("\r\n"));
         }
 
-        if (!f.Body.isEmpty()) {
+        if (!IsBlank(f.Body)) {
             QString body = f.Body;
             body.replace(QLatin1Char('\n'), QLatin1String("\\n"));
             ics.Line("DESCRIPTION;CHARSET=utf-8:" + body.toUtf8());
         }
-        if (!f.Location.isEmpty())
+        if (!IsBlank(f.Location))
             ics.Line("LOCATION;CHARSET=utf-8:" + OneLine(f.Location).toUtf8());
-        if (!f.Categories.isEmpty()) {
-            QString categories = OneLine(f.Categories);
-            categories.replace(QLatin1Char(';'), QLatin1Char(','));
-            ics.Line("CATEGORIES:" + EncodeAnsi(categories));
-        } else {
-            ics.Line("CATEGORIES:NONE");
-        }
+        const QString categories = CategoryList(f.Categories);
+        ics.Line("CATEGORIES:" + (categories.isEmpty() ? QByteArray("NONE") : EncodeAnsi(categories)));
         ics.Line("X-MICROSOFT-CDO-IMPORTANCE:" + QByteArray::number(f.Importance));
         if (f.AlarmEnabled) {
             ics.Line("BEGIN:VALARM");

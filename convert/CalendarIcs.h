@@ -3,6 +3,7 @@
 // The calendar run reads an entry into a CalendarFields record, sets the appointment's
 // properties from it, writes the ICS file and imports that file into the appointment.
 
+#include "common/notes/LNStatus.h"
 #include "convert/InterchangeText.h"
 
 #include <QByteArray>
@@ -59,3 +60,15 @@ using IcsAttachStep = std::function<void(LineFile &)>;
 int WriteCalendarIcsFile(const QString &icsPath, const CalendarFields &fields,
                          const ConvertContext &context, const IcsAttachStep &docLinks,
                          const IcsAttachStep &attachments);
+
+// Reads the calendar entry `noteId` of the context's database into a fresh record: the date
+// range from the form's "StartDate"/"tmpStartDate" field (type 46) converted to the reference
+// zone, the zone items, alarm, entry type, descriptions, attendees, the body fall-backs,
+// importance, dates, organizer (merged or translated), categories, location, attachment names.
+// Nothing is logged; a document that cannot be opened gives the empty record.
+CalendarFields ReadCalendarFields(const ConvertContext &context, NOTEID noteId);
+
+// Writes the ICS file for the record, reopening the document for its links (saveDocLinks 1)
+// and attachments, which become ATTACH lines. 1 on success, 0 on failure.
+int WriteCalendarIcs(const ConvertContext &context, NOTEID noteId, const CalendarFields &fields,
+                     const QString &icsPath);

@@ -3,6 +3,7 @@
 // The folder dump reads a document into a ContactFields record, copies the record into the
 // PST item's properties, then writes and imports the VCF (contacts) or group TXT (groups).
 
+#include "common/notes/LNStatus.h"
 #include "convert/InterchangeText.h"
 
 #include <QByteArray>
@@ -62,3 +63,14 @@ using VcfPhotoStep = std::function<std::optional<QString>(LineFile &)>;
 // written and is left alone otherwise.
 int WriteContactVcfFile(const QString &vcfPath, const ContactFields &fields,
                         const ConvertContext &context, const VcfPhotoStep &photo, QString &photoPath);
+
+// Reads the contact or group `noteId` of the context's database into a fresh record: every
+// form field in form order by its exact name (a later field for the same member wins), the
+// note as HTML, the attachment names. Nothing is logged.
+ContactFields ReadContactFields(const ConvertContext &context, NOTEID noteId);
+
+// Writes the VCF file for the record; an attachment named exactly "ContactPhoto" becomes the
+// PHOTO and stays detached in the "temp" folder, its full path given back in `photoPath`.
+// 1 on success, 0 on failure.
+int WriteContactVcf(const ConvertContext &context, NOTEID noteId, const ContactFields &fields,
+                    const QString &vcfPath, QString &photoPath);

@@ -18,6 +18,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir_.isValid());
+        // Detached attachments and photos go below the system temporary folder under fixed
+        // names; a folder of its own per test keeps parallel test processes apart.
+        qputenv("TMPDIR", QFile::encodeName(dir_.path()));
         logPath_ = dir_.filePath(RunLog::FileName());
         ASSERT_TRUE(log_.Open(logPath_, RunLog::Opening::Recreate));
     }

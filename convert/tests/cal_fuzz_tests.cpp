@@ -1,0 +1,106 @@
+// Seeded random mutations of a small DXL database with a calendar entry, a contact and a group,
+// run through the readers and writers: none may crash, hang or trip a sanitizer.
+
+#include "cal_test_support.h"
+#include "common/notes/DxlBuilder.h"
+#include "convert/CalContactFuzz.h"
+#include "convert/CalendarIcs.h"
+
+#include <libical/ical.h>
+
+#include <random>
+
+namespace {
+
+QByteArray SeedDatabase()
+{
+    DxlBuilder b;
+    b.AddForm("Appointment", {{"StartDate", "datetime"}, {"StartTimeZone", "timezone"}, {"Body", "richtext"}});
+    b.AddDocument("Appointment")
+        .Text("Subject", "Plan\r\nEND:VEVENT \"x\"")
+        .Date("StartDateTime", "20180703T100000,00+02")
+        .Date("EndDateTime", "20180703T113000,00+02")
+        .Text("StartTimeZone", "Z=-2$DO=0")
+        .Number("$Alarm", 1)
+        .Number("$AlarmOffset", -15)
+        .RichText("Body", "<par>Hi <doclink database='85257A6D004C2DC1' document='0123456789ABCDEF0123456789ABCDEF' description='d'/></par>")
+        .Text("$Links", "1")
+        .Attach("a:b.txt", "bytes");
+    b.AddForm("Person", {{"FirstName", "text"}, {"Birthday", "datetime"}, {"Comment", "richtext"},
+                         {"primaryAddress", "keyword"}});
+    b.AddDocument("Person")
+        .Text("FirstName", "Ann=41")
+        .Date("Birthday", "19800703")
+        .RichText("Comment", "<par>x</par>")
+        .Text("primaryAddress", "Home")
+        .Attach("ContactPhoto", "png");
+    b.AddDocument("Group").Text("ListName", "Team").Names("Members", {"CN=A/O=B"});
+    return b.ToDxl();
+}
+
+TEST(CalContactFuzz, MutatedDatabasesConvertWithoutFault)
+{
+    QTemporaryDir scratch;
+    ASSERT_TRUE(scratch.isValid());
+    qputenv("TMPDIR", QFile::encodeName(scratch.path()));
+    const QByteArray seed = SeedDatabase();
+    std::mt19937 random(20261211);
+    constexpr int kInputs = 800;
+    for (int n = 0; n < kInputs; ++n) {
+        QByteArray input = seed;
+        const int edits = 1 + static_cast<int>(random() % 8);
+        for (int e = 0; e < edits && !input.isEmpty(); ++e) {
+            const auto at = static_cast<qsizetype>(random() % static_cast<std::uint32_t>(input.size()));
+            switch (random() % 4) {
+            case 0: input[at] = static_cast<char>(random()); break;
+            case 1: input.remove(at, static_cast<qsizetype>(random() % 16)); break;
+            case 2: input.insert(at, input.mid(static_cast<qsizetype>(random() % static_cast<std::uint32_t>(input.size())), 32)); break;
+            default: input.insert(at, "\r\n\"=;:\\"[random() % 7]); break;
+            }
+        }
+        FuzzCalendarContactConversion(reinterpret_cast<const std::uint8_t *>(input.constData()),
+                                      static_cast<std::size_t>(input.size()));
+    }
+    SUCCEED() << kInputs << " inputs";
+}
+
+// Texts made of the characters that carry meaning in a content line, plus non-ASCII ones.
+QString RandomText(std::mt19937 &random)
+{
+    static const char16_t kAlphabet[] = u"ab \r\n\t\"=;:,\\/éЖ漢";
+    QString text;
+    const int length = static_cast<int>(random() % 24);
+    for (int i = 0; i < length; ++i)
+        text += QChar(kAlphabet[random() % (sizeof(kAlphabet) / sizeof(char16_t) - 1)]);
+    if (random() % 8 == 0)
+        text += QStringLiteral("\r\nEND:VEVENT\r\nBEGIN:VEVENT");
+    return text;
+}
+
+using IcsPropertyTest = WriterTest;
+
+// Whatever the texts of an entry hold, libical finds one event and no broken property.
+TEST_F(IcsPropertyTest, RandomTextsNeverBreakTheEvent)
+{
+    std::mt19937 random(7);
+    constexpr int kRecords = 250;
+    for (int n = 0; n < kRecords; ++n) {
+        CalendarFields f;
+        for (QString *text : {&f.From, &f.Location, &f.RequiredAttendees, &f.Body, &f.Summary,
+                              &f.Categories, &f.StartTimeZone})
+            *text = RandomText(random);
+        f.StartDateText = QStringLiteral("7/3/2018 9:5:0");
+        f.AlarmEnabled = static_cast<std::uint8_t>(random() % 2);
+        f.AlarmOffsetMinutes = static_cast<std::int32_t>(random() % 200) - 100;
+        const QString path = Path(QStringLiteral("p.ics"));
+        ASSERT_EQ(WriteCalendarIcsFile(path, f, context_, {}, {}), 1);
+        const QByteArray ics = Bytes(path);
+        icalcomponent *calendar = icalparser_parse_string(ics.constData());
+        ASSERT_NE(calendar, nullptr) << ics.constData();
+        EXPECT_EQ(icalcomponent_count_components(calendar, ICAL_VEVENT_COMPONENT), 1) << ics.constData();
+        EXPECT_EQ(icalcomponent_count_errors(calendar), 0) << icalcomponent_as_ical_string(calendar);
+        icalcomponent_free(calendar);
+    }
+}
+
+}  // namespace
