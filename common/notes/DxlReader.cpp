@@ -73,29 +73,37 @@ public:
         if (status_ == 0) status_ = s;
     }
 
-    // Byte offset of a character offset the reader reported at the end of a tag.
+    // Byte offset of a character offset the reader reported at the end of a tag. Lookups
+    // come in file order, so each walks on from the previous one within its segment: the
+    // whole index pass walks the file about once.
     qint64 ByteAt(qint64 charOffset) const
     {
         auto it = std::upper_bound(segments_.begin(), segments_.end(), charOffset,
                                    [](qint64 c, const Segment &s) { return c < s.chars; });
         if (it == segments_.begin()) return segments_.front().byte;
+        const auto next = it;
         --it;
-        // Walk from the segment start: a UTF-8 lead byte is one UTF-16 unit, a 4-byte lead
-        // two; continuation bytes none.
         qint64 chars = it->chars;
         qint64 byte = it->byte;
-        QByteArray window;
+        if (cursorChars_ >= chars && cursorChars_ <= charOffset && cursorByte_ >= byte &&
+            (next == segments_.end() || cursorByte_ < next->byte)) {
+            chars = cursorChars_;
+            byte = cursorByte_;
+        }
+        // A UTF-8 lead byte is one UTF-16 unit, a 4-byte lead two; continuation bytes none.
         while (chars < charOffset) {
-            if (window.isEmpty()) {
-                window = ReadAt(byte, std::min<qint64>(kChunk, end_ - byte));
-                if (window.isEmpty()) break;
+            if (byte < windowStart_ || byte >= windowStart_ + window_.size()) {
+                window_ = ReadAt(byte, std::min<qint64>(kChunk, end_ - byte));
                 windowStart_ = byte;
+                if (window_.isEmpty()) break;
             }
-            const auto c = static_cast<unsigned char>(window[static_cast<qsizetype>(byte - windowStart_)]);
+            const auto c =
+                static_cast<unsigned char>(window_[static_cast<qsizetype>(byte - windowStart_)]);
             if ((c & 0xC0) != 0x80) chars += (c >= 0xF0) ? 2 : 1;
             ++byte;
-            if (byte - windowStart_ >= window.size()) window.clear();
         }
+        cursorChars_ = chars;
+        cursorByte_ = byte;
         return byte;
     }
 
@@ -104,8 +112,10 @@ public:
     qint64 TagStart(qint64 tagEnd) const
     {
         qint64 from = tagEnd;
+        qint64 step = 512;  // most tags are short
         while (from > 0) {
-            const qint64 begin = std::max<qint64>(0, from - kChunk);
+            const qint64 begin = std::max<qint64>(0, from - step);
+            step = kChunk;
             const QByteArray w = ReadAt(begin, from - begin);
             if (w.isEmpty()) return -1;
             const auto p = w.lastIndexOf('<');
@@ -180,8 +190,16 @@ private:
                 // Text between tags: only the UTF-8 check and the count matter.
                 const void *lt = std::memchr(b + i, '<', static_cast<std::size_t>(n - i));
                 const qint64 j = lt ? static_cast<const unsigned char *>(lt) - b : n;
-                for (qint64 k = i; k < j; ++k)
-                    if (!Utf8Byte(b[k])) return;
+                for (qint64 k = i; k < j;) {
+                    std::uint64_t word;
+                    if (need_ == 0 && j - k >= 8 &&
+                        (std::memcpy(&word, b + k, 8), (word & 0x8080808080808080ull) == 0)) {
+                        chars_ += 8;  // eight ASCII bytes
+                        k += 8;
+                        continue;
+                    }
+                    if (!Utf8Byte(b[k++])) return;
+                }
                 textRun_ += j - i;
                 if (textRun_ > kMaxTextRun) {
                     SetStatus(LNERR_TOO_LARGE);
@@ -357,7 +375,10 @@ private:
     qint64 textRun_ = 0;
     int need_ = 0;
     unsigned char lo_ = 0x80, hi_ = 0xBF;
+    mutable QByteArray window_;
     mutable qint64 windowStart_ = 0;
+    mutable qint64 cursorChars_ = -1;
+    mutable qint64 cursorByte_ = 0;
 };
 
 std::string Utf8(QStringView s) { return s.toUtf8().toStdString(); }
@@ -1150,39 +1171,53 @@ LNSTATUS DatabaseImpl::ReadBytes(ByteRange range, QByteArray *out)
 
 namespace {
 
-int Base64Value(unsigned char c)
-{
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-}
+constexpr int kBad = -1, kSpace = -2, kPad = -3;
+
+struct Base64Table {
+    int v[256];
+    constexpr Base64Table() : v{}
+    {
+        for (int &x : v) x = kBad;
+        for (int c = 'A'; c <= 'Z'; ++c) v[c] = c - 'A';
+        for (int c = 'a'; c <= 'z'; ++c) v[c] = c - 'a' + 26;
+        for (int c = '0'; c <= '9'; ++c) v[c] = c - '0' + 52;
+        v[static_cast<int>('+')] = 62;
+        v[static_cast<int>('/')] = 63;
+        v[static_cast<int>('=')] = kPad;
+        for (char c : {' ', '\n', '\r', '\t'}) v[static_cast<int>(c)] = kSpace;
+    }
+};
+constexpr Base64Table kTable;
+constexpr const int *kValues = kTable.v;
 
 // A streaming base64 decoder: whitespace is skipped, '=' ends the data, anything else fails.
 class Base64Decoder {
 public:
     bool Add(const char *data, qsizetype n, QByteArray *out)
     {
+        const qsizetype start = out->size();
+        out->resize(start + n / 4 * 3 + 3);
+        char *o = out->data() + start;
         for (qsizetype i = 0; i < n; ++i) {
             const auto c = static_cast<unsigned char>(data[i]);
-            if (c == ' ' || c == '\n' || c == '\r' || c == '\t') continue;
-            if (c == '=') {
+            const int v = kValues[c];
+            if (v >= 0) {
+                if (ended_) return false;
+                acc_ = (acc_ << 6) | static_cast<std::uint32_t>(v);
+                if (++count_ == 4) {
+                    *o++ = static_cast<char>((acc_ >> 16) & 0xFF);
+                    *o++ = static_cast<char>((acc_ >> 8) & 0xFF);
+                    *o++ = static_cast<char>(acc_ & 0xFF);
+                    acc_ = 0;
+                    count_ = 0;
+                }
+            } else if (v == kPad) {
                 ended_ = true;
-                continue;
-            }
-            const int v = Base64Value(c);
-            if (v < 0 || ended_) return false;
-            acc_ = (acc_ << 6) | static_cast<std::uint32_t>(v);
-            if (++count_ == 4) {
-                out->append(static_cast<char>((acc_ >> 16) & 0xFF));
-                out->append(static_cast<char>((acc_ >> 8) & 0xFF));
-                out->append(static_cast<char>(acc_ & 0xFF));
-                acc_ = 0;
-                count_ = 0;
+            } else if (v != kSpace) {
+                return false;
             }
         }
+        out->resize(o - out->constData());
         return true;
     }
     bool Finish(QByteArray *out)

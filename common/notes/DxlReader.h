@@ -18,9 +18,10 @@
 namespace notes_detail {
 
 // Size limits: a text run (between two tags) beyond kMaxTextRun bytes is refused, so that a
-// damaged file cannot make the XML parser hold it whole; base64 data of attachments, raw items
-// and pictures is never handed to the parser and has no such limit.
-inline constexpr qint64 kMaxTextRun = 64LL << 20;
+// damaged file cannot make the XML parser hold it whole. Notes itself keeps a text value or a
+// rich-text paragraph under 64 KB, so 16 MiB refuses nothing a database can hold. Base64 data
+// of attachments, raw items and pictures is never handed to the parser and has no such limit.
+inline constexpr qint64 kMaxTextRun = 16LL << 20;
 inline constexpr qint64 kMaxRawValue = 256LL << 20;  // raw values and rich-text XML read whole
 
 struct ByteRange {

@@ -49,12 +49,25 @@ HandleTable &Handles()
     return table;
 }
 
-std::uint32_t NewHandle()
+// Gives an open object its handle; 0 is never used.
+template <class Impl>
+std::uint32_t AddHandle(std::map<std::uint32_t, std::weak_ptr<Impl>> HandleTable::*table,
+                        const std::shared_ptr<Impl> &impl)
 {
     auto &t = Handles();
-    std::uint32_t h = t.next++;
+    std::lock_guard lock(t.mutex);
+    const std::uint32_t h = t.next++;
     if (t.next == 0) t.next = 1;
+    (t.*table)[h] = impl;
     return h;
+}
+
+template <class Impl>
+void DropHandle(std::map<std::uint32_t, std::weak_ptr<Impl>> HandleTable::*table, std::uint32_t h)
+{
+    auto &t = Handles();
+    std::lock_guard lock(t.mutex);
+    (t.*table).erase(h);
 }
 
 struct MemoryRegistry {
@@ -334,6 +347,19 @@ LNSTATUS LNRTCursor::GotoNext(LNRTTYPE type, LNDocumentLink *link)
 // ---------------------------------------------------------------------------------------------
 // Documents
 
+LNSTATUS LNDocument::Bind(const std::shared_ptr<DatabaseImpl> &db, NOTEID noteId,
+                          LNDocument *document)
+{
+    if (!db->open) return LNERR_DATABASE_NOT_OPEN;
+    const auto it = db->byNoteId.find(noteId);
+    if (it == db->byNoteId.end()) return LNERR_NOTE_NOT_FOUND;
+    auto impl = std::make_shared<DocumentImpl>();
+    impl->db = db;
+    impl->info = db->docs[it->second];
+    document->impl_ = std::move(impl);
+    return LNNOERROR;
+}
+
 const DocumentData &LNDocument::Data() const
 {
     if (!impl_ || !impl_->data) throw LNSTATUS(LNERR_NOTE_NOT_OPEN);
@@ -355,21 +381,14 @@ LNSTATUS LNDocument::Open(LNNOTEOPENFLAGS)
     data->db = db;
     impl_->data = std::move(data);
     impl_->decrypted = false;
-    auto &t = Handles();
-    std::lock_guard lock(t.mutex);
-    impl_->handle = NewHandle();
-    t.notes[impl_->handle] = impl_;
+    impl_->handle = AddHandle(&HandleTable::notes, impl_);
     return LNNOERROR;
 }
 
 void LNDocument::Close()
 {
     if (!impl_ || !impl_->data) return;
-    {
-        auto &t = Handles();
-        std::lock_guard lock(t.mutex);
-        t.notes.erase(impl_->handle);
-    }
+    DropHandle(&HandleTable::notes, impl_->handle);
     impl_->handle = 0;
     impl_->data.reset();
     impl_->decrypted = false;
@@ -707,14 +726,7 @@ LNSTATUS LNVFEntry::GetDocument(LNDocument *document) const
     if (!document) return Report(LNERR_INVALID_ARGUMENT);
     *document = LNDocument();
     if (isNull_ || !db_) return Report(LNERR_ENTRY_NO_DOCUMENT);
-    if (!db_->open) return Report(LNERR_DATABASE_NOT_OPEN);
-    const auto it = db_->byNoteId.find(noteId_);
-    if (it == db_->byNoteId.end()) return Report(LNERR_NOTE_NOT_FOUND);
-    auto impl = std::make_shared<DocumentImpl>();
-    impl->db = db_;
-    impl->info = db_->docs[it->second];
-    document->impl_ = std::move(impl);
-    return LNNOERROR;
+    return Report(LNDocument::Bind(db_, noteId_, document));
 }
 
 LNSTATUS LNViewFolder::Open(std::uint32_t)
@@ -775,21 +787,14 @@ LNSTATUS LNDatabase::Open()
         s = impl_->Load();
     }
     if (s) return Report(s);
-    auto &t = Handles();
-    std::lock_guard lock(t.mutex);
-    impl_->handle = NewHandle();
-    t.databases[impl_->handle] = impl_;
+    impl_->handle = AddHandle(&HandleTable::databases, impl_);
     return LNNOERROR;
 }
 
 void LNDatabase::Close()
 {
     if (!impl_ || !impl_->open) return;
-    {
-        auto &t = Handles();
-        std::lock_guard lock(t.mutex);
-        t.databases.erase(impl_->handle);
-    }
+    DropHandle(&HandleTable::databases, impl_->handle);
     impl_->handle = 0;
     std::lock_guard lock(impl_->mutex);
     impl_->Unload();
@@ -861,14 +866,8 @@ LNSTATUS LNDatabase::GetDocument(NOTEID noteId, LNDocument *document) const
 {
     if (!document) return Report(LNERR_INVALID_ARGUMENT);
     *document = LNDocument();
-    if (!IsOpen()) return Report(LNERR_DATABASE_NOT_OPEN);
-    const auto it = impl_->byNoteId.find(noteId);
-    if (it == impl_->byNoteId.end()) return Report(LNERR_NOTE_NOT_FOUND);
-    auto impl = std::make_shared<DocumentImpl>();
-    impl->db = impl_;
-    impl->info = impl_->docs[it->second];
-    document->impl_ = std::move(impl);
-    return LNNOERROR;
+    if (!impl_) return Report(LNERR_DATABASE_NOT_OPEN);
+    return Report(LNDocument::Bind(impl_, noteId, document));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1047,12 +1046,7 @@ LNSTATUS NSFNoteOpenByID(DHANDLE database, NOTEID noteId, LNDocument *document)
         if (it != t.databases.end()) db = it->second.lock();
     }
     if (!db || !db->open) return LNERR_BAD_HANDLE;
-    const auto it = db->byNoteId.find(noteId);
-    if (it == db->byNoteId.end()) return LNERR_NOTE_NOT_FOUND;
-    auto impl = std::make_shared<DocumentImpl>();
-    impl->db = db;
-    impl->info = db->docs[it->second];
-    document->impl_ = std::move(impl);
+    if (const LNSTATUS s = LNDocument::Bind(db, noteId, document)) return s;
     return LNCatchStatus([&] {
         if (const LNSTATUS s = document->Open()) throw s;
     });

@@ -176,8 +176,9 @@ public:
     // and other raw items, the stored bytes; for rich text, the DXL <richtext> fragment; for
     // date-times, their DXL forms separated by NUL.
     LNSTATUS GetRawValue(std::vector<std::uint8_t> *value) const;
-    // Text of any item kind: list entries joined with separator; numbers in shortest decimal
-    // form; dates in the platform text form; rich text as its plain text.
+    // Text of text, number and date items: list entries joined with separator, numbers in
+    // shortest decimal form, dates in the platform text form. Empty for rich text (read it
+    // through LNDocument::GetRichText), attachments and raw items: they are not text items.
     LNString GetText(std::string_view separator = ";") const;
     std::vector<LNString> GetTextList() const;
     std::vector<double> GetNumbers() const;
@@ -407,6 +408,9 @@ private:
     friend LNSTATUS LNGetDocumentByHandle(NOTEHANDLE, LNDocument *);
     friend LNSTATUS NSFNoteOpenByID(DHANDLE, NOTEID, LNDocument *);
     const notes_detail::DocumentData &Data() const;  // throws LNERR_NOTE_NOT_OPEN
+    // Binds document to the note of an open database (not yet opened).
+    static LNSTATUS Bind(const std::shared_ptr<notes_detail::DatabaseImpl> &db, NOTEID noteId,
+                         LNDocument *document);
     std::shared_ptr<notes_detail::DocumentImpl> impl_;
 };
 

@@ -267,4 +267,53 @@ TEST(NotesDatetime, DxlFormsParseOrAreRefused)
     EXPECT_EQ(LNDatetime().GetPlainText(), "0/0/0 0:0:0");
 }
 
+TEST_F(NotesDatabaseTest, FlatFunctionsWorkOnHandlesOfOpenObjectsOnly)
+{
+    DxlBuilder b;
+    const NOTEID id = b.AddDocument("Memo")
+                          .Text("Subject", "s", LNITEMFLAGS_SUMMARY)
+                          .Raw("Body", 21, QByteArray("\0\0<p>h</p>", 10))
+                          .Id();
+    ASSERT_EQ(OpenBuilt(b), LNNOERROR);
+    LNDocument doc;
+    ASSERT_EQ(NSFNoteOpenByID(db.GetDatabaseHandle(), id, &doc), LNNOERROR);
+    const NOTEHANDLE note = doc.GetNoteHandle();
+    ASSERT_NE(note, 0u);
+    NotesItemInfo info;
+    ASSERT_EQ(NSFItemInfo(note, "Subject", &info), LNNOERROR);
+    EXPECT_EQ(info.type, LNITEMTYPE_TEXT);
+    EXPECT_EQ(info.flags, std::uint32_t(LNITEMFLAGS_SUMMARY));
+    EXPECT_EQ(info.valueSize, 3u);  // type word and "s"
+    EXPECT_EQ(NSFItemInfo(note, "Nope", &info), LNERR_ITEM_NOT_FOUND);
+    std::vector<std::uint8_t> raw;
+    ASSERT_EQ(NSFItemGetRawValue(note, "Body", &raw), LNNOERROR);
+    EXPECT_EQ(raw, (std::vector<std::uint8_t>{21, 0, 0, 0, '<', 'p', '>', 'h', '<', '/', 'p', '>'}));
+    NOTEID back = 0;
+    ASSERT_EQ(NSFNoteGetID(note, &back), LNNOERROR);
+    EXPECT_EQ(back, id);
+
+    doc.Close();
+    EXPECT_EQ(NSFItemInfo(note, "Subject", &info), LNERR_BAD_HANDLE);
+    const DHANDLE database = db.GetDatabaseHandle();
+    db.Close();
+    EXPECT_EQ(NSFNoteOpenByID(database, id, &doc), LNERR_BAD_HANDLE);
+}
+
+TEST(NotesText, TranslationToUtf16StaysInsideTheBuffer)
+{
+    const std::string text = "aé😀";  // 1 + 1 + 2 UTF-16 units
+    EXPECT_EQ(LNStringTranslate(text), QStringLiteral("aé😀"));
+    const struct {
+        std::size_t outBytes;
+        std::size_t units;
+    } cases[] = {{10, 4}, {8, 4}, {6, 2}, {4, 2}, {2, 1}, {1, 0}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.outBytes);
+        char16_t out[8];
+        std::fill(std::begin(out), std::end(out), u'#');
+        EXPECT_EQ(LNStringTranslate(text.data(), text.size(), 0, out, c.outBytes), c.units);
+        EXPECT_EQ(out[c.outBytes / 2], u'#');  // nothing written beyond the buffer
+    }
+}
+
 }  // namespace

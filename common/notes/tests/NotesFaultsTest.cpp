@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <thread>
 
 namespace {
@@ -48,7 +49,7 @@ TEST_F(NotesFaultsTest, DamagedOrForeignFilesDoNotOpen)
     QByteArray invalidUtf8 = good;
     invalidUtf8.replace("<text>x</text>", "<text>\xE9t\xE9</text>");
     QByteArray hugeRun = good;
-    hugeRun.replace("<text>x</text>", "<text>" + QByteArray(65 << 20, 'A') + "</text>");
+    hugeRun.replace("<text>x</text>", "<text>" + QByteArray(17 << 20, 'A') + "</text>");
     const struct {
         const char *name;
         QByteArray bytes;
@@ -74,6 +75,22 @@ TEST_F(NotesFaultsTest, DamagedOrForeignFilesDoNotOpen)
         EXPECT_FALSE(db.IsOpen());
         EXPECT_FALSE(LNGetErrorMessageText(c.status).startsWith(QLatin1String("Notes error")));
     }
+}
+
+TEST(NotesStatus, EveryStatusOfTheLayerHasItsOwnText)
+{
+    std::set<QString> texts;
+    std::vector<LNSTATUS> statuses = {LNERR_RETRY_IN_FRESH_PROCESS};
+    for (LNSTATUS s = LNERR_SESSION_NOT_INITIALIZED; s <= LNERR_INTERNAL; ++s) statuses.push_back(s);
+    for (LNSTATUS s : statuses) {
+        const QString text = LNGetErrorMessageText(s);
+        EXPECT_FALSE(text.startsWith(QLatin1String("Notes error"))) << s;
+        EXPECT_TRUE(texts.insert(text).second) << s;
+    }
+    // The buffer form cuts at a character boundary and always terminates.
+    char small[6];
+    EXPECT_EQ(LNGetErrorMessageText(LNERR_FILE_NOT_FOUND, small, sizeof small), 5u);
+    EXPECT_STREQ(small, "File ");
 }
 
 TEST_F(NotesFaultsTest, MissingFileAndServerAndUnregisteredThread)
@@ -271,6 +288,75 @@ TEST_F(NotesFaultsTest, PlainExportListsEveryDocumentInAllByCreation)
     EXPECT_EQ(all.GetEntry(0).GetNoteID(), early);  // 05:00 UTC before 10:00 UTC
     EXPECT_EQ(all.GetEntry(1).GetNoteID(), late);
     EXPECT_FALSE(all.GetEntry(1).IsUnread());
+}
+
+TEST_F(NotesFaultsTest, ADominoStyleExportWithDoctypeAndDesignLoads)
+{
+    const QByteArray dxl = R"(<?xml version='1.0' encoding='utf-8'?>
+<!DOCTYPE database SYSTEM 'xmlschemas/domino_9_0_1.dtd'>
+<database xmlns='http://www.lotus.com/dxl' version='9.0' maintenanceversion='1.0'
+ replicaid='85257A6D004C2DC1' path='mail\ann.nsf' title='Ann Smith'>
+<databaseinfo dbid='85257A6D004C2DC1' odsversion='51' numberofdocuments='1'>
+<datamodified><datetime dst='true'>20190312T091500,00-04</datetime></datamodified></databaseinfo>
+<acl maxinternetaccess='editor'><aclentry name='-Default-' default='true' level='noaccess'/></acl>
+<folder name='($Inbox)' alias='Inbox' showinmenu='false'>
+<noteinfo noteid='21a' unid='AB12CD34EF56AB12CD34EF56AB12CD34' sequence='3'/>
+<column sort='descending' hidedetailrows='false' itemname='$70' width='10'>
+<columnheader title='Date'/></column></folder>
+<document form='Memo'>
+<noteinfo noteid='8fe' unid='0123456789ABCDEF0123456789ABCDEF' sequence='2'>
+<created><datetime dst='true'>20190312T091500,00-04</datetime></created>
+<modified><datetime dst='true'>20190312T091600,00-04</datetime></modified>
+<revised><datetime dst='true'>20190312T091600,00-04</datetime></revised>
+<lastaccessed><datetime dst='true'>20190312T091600,00-04</datetime></lastaccessed>
+<addedtofile><datetime dst='true'>20190312T091500,00-04</datetime></addedtofile></noteinfo>
+<updatedby><name>CN=Ann Smith/O=Acme</name></updatedby>
+<revisions><datetime dst='true'>20190312T091500,00-04</datetime></revisions>
+<item name='Subject' summary='true'><text>Hello &amp; welcome</text></item>
+<item name='Body'><richtext>
+<pardef id='1' leftmargin='1in'/>
+<par def='1'><run><font size='9pt' name='Arial'/>First line</run><break/>second</par>
+</richtext></item>
+<item name='$FILE' summary='true' sign='true' seal='true'><object><file hosttype='msdos'
+ compression='none' flags='storedindoc' encoding='none' name='notes.txt' size='5'>
+<created><datetime>20190312T091500,00-04</datetime></created>
+<filedata>
+aGVs
+bG8=
+</filedata></file></object></item>
+</document>
+</database>
+)";
+    LNDatabase db;
+    ASSERT_EQ(OpenBytes(dxl, &db), LNNOERROR);
+    EXPECT_EQ(db.GetTitle(), "Ann Smith");
+    std::vector<LNViewFolder> views;
+    ASSERT_EQ(db.GetViewFolders(&views), LNNOERROR);
+    ASSERT_EQ(views.size(), 2u);
+    EXPECT_EQ(views[0].GetNoteID(), 0x21Au);
+    LNViewFolder all = views[1];
+    ASSERT_EQ(all.Open(), LNNOERROR);
+    ASSERT_EQ(all.GetEntryCount(), 1u);
+    LNDocument doc;
+    ASSERT_EQ(all.GetEntry(0).GetDocument(&doc), LNNOERROR);
+    ASSERT_EQ(doc.Open(), LNNOERROR);
+    EXPECT_EQ(doc.GetNoteID(), 0x8FEu);
+    EXPECT_EQ(doc.GetCreated().GetPlainText(), "3/12/2019 9:15:0");
+    EXPECT_EQ(doc.GetFormName(), "Memo");
+    EXPECT_EQ(doc.GetSubject(), "Hello & welcome");
+    LNRichText rt;
+    ASSERT_EQ(doc.GetRichText("Body", &rt), LNNOERROR);
+    EXPECT_EQ(rt.GetPlainText(), "First line\nsecond\n");
+    // The sealed $FILE makes the document encrypted; decrypting shows the attachment.
+    EXPECT_TRUE(doc.IsEncrypted());
+    ASSERT_EQ(doc.Decrypt(), LNNOERROR);
+    const auto files = doc.GetAttachments();
+    ASSERT_EQ(files.size(), 1u);
+    QTemporaryDir dir;
+    ASSERT_EQ(files[0].Detach(dir.filePath(QStringLiteral("n.txt"))), LNNOERROR);
+    QFile f(dir.filePath(QStringLiteral("n.txt")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("hello"));
 }
 
 }  // namespace
