@@ -163,10 +163,31 @@ TEST_F(ReaderTest, CalendarEntryBecomesAnIcsWithItsAttachments)
     const QString path = Path(QStringLiteral("2310t.ics"));
     ASSERT_EQ(WriteCalendarIcs(context_, id, ReadCalendarFields(context_, id), path), 1);
     const QByteArray ics = Bytes(path);
-    EXPECT_TRUE(ics.contains("\r\nATTENDEE;CN=\"CN=Bo Ek/O=Acme;CN=Cia Lund/O=Acme\"\r\n"
-                             "ATTACH;ENCODING=BASE64;VALUE=BINARY;X-FILENAME=\"a b agenda.pdf\":" +
-                             pdf.toBase64() + "\r\nDESCRIPTION;CHARSET=utf-8:Agenda:\\nitem one\r\n"))
-        << ics.constData();
+    EXPECT_EQ(ics, QByteArray("BEGIN:VCALENDAR\r\n"
+                              "BEGIN:VTIMEZONE\r\n"
+                              "TZID:Greenwich Mean Time\r\n"
+                              "END:VTIMEZONE\r\n"
+                              "BEGIN:VEVENT\r\n"
+                              "CREATED:20180701T080000\r\n"
+                              "DTEND;TZID=\"Greenwich Mean Time\":20180703T093000\r\n"
+                              "DTSTART;TZID=\"Greenwich Mean Time\":20180703T080000\r\n"
+                              "LAST-MODIFIED:20180702T174530\r\n"
+                              "SUMMARY;CHARSET=utf-8:Planning\r\n"
+                              "ORGANIZER;CN=\"Anna Berg\"\r\n"
+                              "ATTENDEE;CN=\"CN=Bo Ek/O=Acme;CN=Cia Lund/O=Acme\"\r\n"
+                              "ATTACH;ENCODING=BASE64;VALUE=BINARY;X-FILENAME=\"a b agenda.pdf\":")
+                       + pdf.toBase64() + "\r\n"
+                       "DESCRIPTION;CHARSET=utf-8:Agenda:\\nitem one\r\n"
+                       "LOCATION;CHARSET=utf-8:Room 4\r\n"
+                       "CATEGORIES:Work,Planning\r\n"
+                       "X-MICROSOFT-CDO-IMPORTANCE:2\r\n"
+                       "BEGIN:VALARM\r\n"
+                       "TRIGGER:-PT15M\r\n"
+                       "ACTION:DISPLAY\r\n"
+                       "DESCRIPTION:Reminder\r\n"
+                       "END:VALARM\r\n"
+                       "END:VEVENT\r\n"
+                       "END:VCALENDAR\r\n");
     EXPECT_EQ(Logged(), QStringLiteral("Item Name:\tAnna Berg Planning\r\nAttachments:\ta b agenda.pdf,\r\n"));
     EXPECT_FALSE(QFile::exists(DetachFolder() + QStringLiteral("a b agenda.pdf"))) << "detached files are removed";
 
@@ -182,6 +203,34 @@ TEST_F(ReaderTest, CalendarEntryBecomesAnIcsWithItsAttachments)
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(QByteArray::fromBase64(reinterpret_cast<const char *>(icalattach_get_data(value))), pdf);
     icalcomponent_free(calendar);
+}
+
+TEST_F(ReaderTest, DocumentLinksBecomeAttachLinesBeforeTheFiles)
+{
+    DxlBuilder b;
+    AddAppointmentForm(b);
+    const NOTEID id = b.AddDocument("Appointment")
+                          .Text("Subject", "Linked")
+                          .RichText("Body", "<par>See <doclink database='85257A6D004C2DC1' "
+                                            "document='0123456789ABCDEF0123456789ABCDEF' description='Plan'/></par>")
+                          .Text("$Links", "1")
+                          .Attach("x.txt", "x")
+                          .Id();
+    Open(b);
+    options_.saveDocLinks = 1;
+
+    const QString path = Path(QStringLiteral("1t.ics"));
+    ASSERT_EQ(WriteCalendarIcs(context_, id, ReadCalendarFields(context_, id), path), 1);
+    const QByteArray ics = Bytes(path);
+    const QByteArray linkLine = "ATTACH;ENCODING=BASE64;VALUE=BINARY;X-FILENAME=\"1.ndl\":";
+    const qsizetype link = ics.indexOf(linkLine);
+    ASSERT_GE(link, 0) << ics.constData();
+    const qsizetype end = ics.indexOf("\r\n", link);
+    const QByteArray ndl = QByteArray::fromBase64(ics.mid(link + linkLine.size(), end - link - linkLine.size()));
+    EXPECT_TRUE(ndl.startsWith("<NDL>\r\n<REPLICA 85257A6D:004C2DC1>\r\n")) << ndl.constData();
+    EXPECT_TRUE(ndl.contains("<REM>Plan</REM>"));
+    EXPECT_LT(link, ics.indexOf("X-FILENAME=\"x.txt\""));
+    EXPECT_EQ(Logged(), QStringLiteral("Item Name:\tLinked\r\nLink Documents :\t1.ndl,\r\nAttachments:\tx.txt,\r\n"));
 }
 
 void AddPersonForm(DxlBuilder &b)

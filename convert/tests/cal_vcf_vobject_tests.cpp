@@ -1,6 +1,7 @@
 // python3-vobject, an independent vCard reader, finds the people and fields the VCF writer
 // wrote.
 
+#include "cal_sample_support.h"
 #include "cal_vcf_samples.h"
 
 #include <QJsonArray>
@@ -88,6 +89,34 @@ TEST_F(VcfWriterTest, VobjectReadsThePeopleBack)
     // Text from the document never ends the card early.
     EXPECT_EQ(Values(cards[3].toArray(), QStringLiteral("FN")), Strings({QStringLiteral("Eve END:VCARD ")}));
     EXPECT_EQ(Values(cards[3].toArray(), QStringLiteral("NOTE")), Strings({QStringLiteral("x\r\nEND:VCARD")}));
+}
+
+// Every contact of the sample database reads back with its name and its e-mail addresses.
+TEST_F(SampleTest, VobjectReadsEverySampleContact)
+{
+    const ConvertedSamples samples = ConvertAll();
+    QStringList paths;
+    for (const auto &contact : samples.contacts)
+        paths.append(contact.second);
+    const QJsonArray cards = ReadWithVobject(paths);
+    ASSERT_EQ(cards.size(), qsizetype(samples.contacts.size()));
+    for (qsizetype i = 0; i < cards.size(); ++i) {
+        const ContactFields &f = samples.contacts[std::size_t(i)].first;
+        const QJsonArray card = cards[i].toArray();
+        EXPECT_EQ(Values(card, QStringLiteral("N")).size(), f.FirstName.isEmpty() && f.LastName.isEmpty() ? 0 : 1);
+        QJsonArray emails;
+        for (const QString *email : {&f.Email1, &f.Email2, &f.Email4, &f.Email5, &f.Email3}) {
+            if (!email->isEmpty())
+                emails.append(OneLine(*email));
+        }
+        EXPECT_EQ(Values(card, QStringLiteral("EMAIL")), emails) << paths[i].toStdString();
+        EXPECT_EQ(Values(card, QStringLiteral("ADR")).size(), 3);
+        if (!f.Comment.isEmpty()) {
+            QString note = f.Comment;
+            note.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\n', QStringLiteral("\r\n"));
+            EXPECT_EQ(Values(card, QStringLiteral("NOTE")), QJsonArray{note}) << paths[i].toStdString();
+        }
+    }
 }
 
 }  // namespace
