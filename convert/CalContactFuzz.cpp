@@ -21,6 +21,7 @@ int FuzzCalendarContactConversion(const std::uint8_t *data, std::size_t size)
     NotesMemoryDatabases::Add(dbPath, QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
     LNDatabase database;
     std::vector<NOTEID> ids;
+    int opened = 0;
     if (session.GetDatabase(dbPath, &database) == LNNOERROR && database.Open() == LNNOERROR &&
         database.GetDocumentIDs(&ids) == LNNOERROR) {
         RunOptions options;
@@ -28,6 +29,7 @@ int FuzzCalendarContactConversion(const std::uint8_t *data, std::size_t size)
         options.saveDocLinks = 1;
         RunCounts counts;
         ConvertContext context{&database, &options, nullptr, &counts};
+        opened = 1;
         for (const NOTEID id : ids) {
             const CalendarFields entry = ReadCalendarFields(context, id);
             WriteCalendarIcs(context, id, entry, scratch + QStringLiteral("fuzz.ics"));
@@ -39,5 +41,5 @@ int FuzzCalendarContactConversion(const std::uint8_t *data, std::size_t size)
     }
     database.Close();
     NotesMemoryDatabases::Remove(dbPath);
-    return 0;
+    return opened;
 }

@@ -8,6 +8,7 @@
 
 #include <libical/ical.h>
 
+#include <cstdio>
 #include <random>
 
 namespace {
@@ -40,28 +41,40 @@ QByteArray SeedDatabase()
 
 TEST(CalContactFuzz, MutatedDatabasesConvertWithoutFault)
 {
-    QTemporaryDir scratch;
+    // Detaching syncs every file to disk; a memory file system keeps the inputs fast.
+    const bool memory = QDir(QStringLiteral("/dev/shm")).exists();
+    QTemporaryDir scratch(memory ? QStringLiteral("/dev/shm/cal-fuzz-XXXXXX") : QDir::tempPath() + QStringLiteral("/cal-fuzz-XXXXXX"));
     ASSERT_TRUE(scratch.isValid());
     qputenv("TMPDIR", QFile::encodeName(scratch.path()));
     const QByteArray seed = SeedDatabase();
     std::mt19937 random(20261211);
-    constexpr int kInputs = 800;
+    int opened = 0;
+    constexpr int kInputs = 1200;
     for (int n = 0; n < kInputs; ++n) {
         QByteArray input = seed;
         const int edits = 1 + static_cast<int>(random() % 8);
         for (int e = 0; e < edits && !input.isEmpty(); ++e) {
             const auto at = static_cast<qsizetype>(random() % static_cast<std::uint32_t>(input.size()));
-            switch (random() % 4) {
+            switch (random() % 16) {
             case 0: input[at] = static_cast<char>(random()); break;
             case 1: input.remove(at, static_cast<qsizetype>(random() % 16)); break;
             case 2: input.insert(at, input.mid(static_cast<qsizetype>(random() % static_cast<std::uint32_t>(input.size())), 32)); break;
-            default: input.insert(at, "\r\n\"=;:\\"[random() % 7]); break;
+            default: {
+                // Inside a text value, where the XML stays well formed and the odd characters
+                // reach the readers and writers.
+                const qsizetype text = input.indexOf('>', at);
+                if (text >= 0 && text + 1 < input.size() && input[text + 1] != '<')
+                    input.insert(text + 1, QByteArray(1 + static_cast<int>(random() % 6), "\r\n\"=;:,/"[random() % 8]));
+                break;
+            }
             }
         }
-        FuzzCalendarContactConversion(reinterpret_cast<const std::uint8_t *>(input.constData()),
-                                      static_cast<std::size_t>(input.size()));
+        opened += FuzzCalendarContactConversion(reinterpret_cast<const std::uint8_t *>(input.constData()),
+                                                static_cast<std::size_t>(input.size()));
     }
-    SUCCEED() << kInputs << " inputs";
+    // Most inputs must reach the conversion, or the test only exercises the XML reader.
+    EXPECT_GT(opened, kInputs / 3);
+    std::printf("%d of %d mutated databases opened and were converted\n", opened, kInputs);
 }
 
 // Texts made of the characters that carry meaning in a content line, plus non-ASCII ones.
