@@ -747,7 +747,9 @@ bool LNViewFolder::IsFolder() const { return view_ && view_->folder; }
 
 std::uint32_t LNViewFolder::GetEntryCount() const
 {
-    if (!open_ || !view_) throw LNSTATUS(LNERR_VIEW_NOT_OPEN);
+    // A view that could not be opened has no entries: callers read the count after a failed
+    // open and go on with nothing to do.
+    if (!open_ || !view_) return 0;
     return static_cast<std::uint32_t>(view_->entries.size());
 }
 

@@ -9,9 +9,10 @@
 //
 // Failures: calls returning LNSTATUS report failure by that value (or, with
 // LNSetThrowAllErrors(true), by throwing it). Calls marked "Throws" return a value and report
-// a failure only by throwing an LNSTATUS: they are the accessors of a document that is not
-// open, of a document whose fault mark asks for thrown statuses, and of an unbound object.
-// Callers wrap them in try/catch (LNSTATUS) or LNCatchStatus. Nothing else is ever thrown.
+// a failure only by throwing an LNSTATUS: the value accessors of LNDocument, when the document
+// is not open (or unbound) or its fault mark asks for thrown statuses, and
+// LNViewFolder::GetEntry for a view that is not open or an index out of range. Callers wrap
+// them in try/catch (LNSTATUS) or LNCatchStatus. Nothing else is ever thrown.
 //
 // Text: "Notes text" (LNString) is UTF-8 in this layer. LNStringTranslate turns it into
 // UTF-16; callers that follow the Notes habit of translating every text keep working.
@@ -463,7 +464,7 @@ public:
     int GetType() const;       // LNVIEWTYPE
     bool IsFolder() const;
 
-    // Throws when not open.
+    // 0 when not open (a view that failed to open lists nothing).
     std::uint32_t GetEntryCount() const;
     // Throws when not open or out of range.
     LNVFEntry GetEntry(std::uint32_t index) const;

@@ -316,4 +316,26 @@ TEST(NotesText, TranslationToUtf16StaysInsideTheBuffer)
     }
 }
 
+TEST_F(NotesDatabaseTest, AttachmentDataNeverReachesTheXmlParser)
+{
+    // 17 MiB of data is a base64 run beyond the parser's text limit: the database opens only
+    // because the run is held back and streamed when detached.
+    QByteArray big(17 << 20, '\0');
+    for (qsizetype i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i % 251);
+    DxlBuilder b;
+    const NOTEID id = b.AddDocument("Memo").Attach("big.bin", big).Text("After", "seen").Id();
+    ASSERT_EQ(OpenBuilt(b), LNNOERROR);
+    LNDocument doc;
+    ASSERT_EQ(db.GetDocument(id, &doc), LNNOERROR);
+    ASSERT_EQ(doc.Open(), LNNOERROR);
+    EXPECT_EQ(doc.GetItemText("After"), "seen");
+    const auto files = doc.GetAttachments();
+    ASSERT_EQ(files.size(), 1u);
+    QTemporaryDir dir;
+    ASSERT_EQ(files[0].Detach(dir.filePath(QStringLiteral("big.bin"))), LNNOERROR);
+    QFile f(dir.filePath(QStringLiteral("big.bin")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll() == big);
+}
+
 }  // namespace

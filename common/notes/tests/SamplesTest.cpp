@@ -16,7 +16,7 @@ namespace {
 QString SourceFile(const char *name)
 {
     const char *root = std::getenv("NSF_SOURCE_DIR");
-    return QString::fromLocal8Bit(root ? root : ".") + QStringLiteral("/data/") +
+    return QString::fromLocal8Bit(root ? root : NSF_SOURCE_DIR_AT_BUILD) + QStringLiteral("/data/") +
            QLatin1String(name);
 }
 
