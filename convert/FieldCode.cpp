@@ -418,10 +418,19 @@ int FuzzFieldDecoder(const uint8_t *data, size_t size) {
     CMimeCodeQP qp;
     qp.SetInput(bytes);
     (void)qp.Decode();
-    // The encoders see the same bytes as a value with a charset.
+    // The encoders see the same bytes as a value with a charset, and what they write must
+    // decode without growing either.
+    CFieldCodeText text;
     CFieldCodeAddress address;
-    address.SetInput(bytes);
-    address.SetCharset("utf-8");
-    (void)address.Encode();
+    CFieldCodeParameter parameter;
+    for (CFieldCodeBase *codec : {static_cast<CFieldCodeBase *>(&text), static_cast<CFieldCodeBase *>(&address),
+                                  static_cast<CFieldCodeBase *>(&parameter), &field}) {
+        codec->SetInput(bytes);
+        codec->SetCharset("utf-8");
+        const QByteArray encoded = codec->Encode();
+        if (encoded.size() != codec->EncodedSize())
+            __builtin_trap();
+        (void)DecodeFieldText(encoded);
+    }
     return 0;
 }

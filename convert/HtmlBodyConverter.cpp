@@ -63,6 +63,7 @@ QString HtmlBodyConverter::SavePicture(const RichTextPicture &picture) {
 }
 
 RichTextHtmlOptions HtmlBodyConverter::Options(bool expanded) {
+    folderState_ = 0;  // checked afresh per conversion: the folder may have gone meanwhile
     RichTextHtmlOptions options;
     options.expandSections = expanded;
     options.allTableRows = expanded;

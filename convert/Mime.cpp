@@ -3,6 +3,9 @@
 #include "convert/FieldCode.h"
 #include "convert/MimeCodec.h"
 
+#include <QList>
+
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -495,4 +498,35 @@ void CMimeMessage::PutCc(const QString &value, const QString &charset) { PutFiel
 void CMimeMessage::PutBcc(const QString &value, const QString &charset) { PutField(QStringLiteral("BCC"), value, charset); }
 void CMimeMessage::PutSubject(const QString &value, const QString &charset) {
     PutField(QStringLiteral("Subject"), value, charset);
+}
+
+// ---------------------------------------------------------------------------- fuzz entry
+
+int FuzzMimeMessage(const uint8_t *data, size_t size) {
+    const QList<QByteArray> pieces =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)).split('\0');
+    auto piece = [&](qsizetype i) { return i < pieces.size() ? QString::fromUtf8(pieces[i]) : QString(); };
+    static const char *const kEncodings[] = {"base64", "quoted-printable", "8bit", ""};
+    CMimeMessage message;
+    CMimeBody *current = &message;
+    for (qsizetype i = 0; i + 4 <= pieces.size(); i += 4) {
+        const QByteArray &op = pieces[i];
+        const int kind = op.isEmpty() ? 0 : static_cast<unsigned char>(op[0]) % 8;
+        switch (kind) {
+        case 0: current->PutField(piece(i + 1), piece(i + 2), piece(i + 3)); break;
+        case 1: current->PutBoundary(pieces[i + 1].isEmpty() ? std::nullopt : std::optional<QString>(piece(i + 1))); break;
+        case 2: current = message.AddPart(); break;
+        case 3: current = current->AddPart(); break;
+        case 4: current->PutText(pieces[i + 1]); break;
+        case 5: current->PutTransferEncoding(QString::fromLatin1(kEncodings[pieces[i + 1].size() % 4])); break;
+        case 6: current->PutFileContent(piece(i + 1), pieces[i + 2]); break;
+        default: current->SetParameter(piece(i + 1), piece(i + 2), piece(i + 3)); break;
+        }
+    }
+    const qint64 measured = message.MeasureSize();
+    QByteArray buffer(measured + 8, '\x7F');
+    const qint64 written = message.WriteTo(buffer.data(), measured);
+    if (written > measured || buffer.right(8) != QByteArray(8, '\x7F'))
+        __builtin_trap();
+    return 0;
 }

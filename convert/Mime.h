@@ -75,7 +75,9 @@ public:
     void PutCharset(const QString &charset);
     // Parameter "name" of Content-Type; a missing Content-Type is chosen by the extension.
     void PutName(const QString &name);
-    // Makes the part multipart with boundary `boundary`, or a generated one when none is given.
+    // Makes the part multipart: a multipart Content-Type stays, anything else becomes
+    // "multipart/mixed"; then the "boundary" parameter is set to `boundary`, or to a generated
+    // one when none is given.
     void PutBoundary(const std::optional<QString> &boundary = std::nullopt);
     // A new empty child part, owned by this body.
     CMimeBody *AddPart();
@@ -116,3 +118,7 @@ public:
     void PutBcc(const QString &value, const QString &charset = {});
     void PutSubject(const QString &value, const QString &charset = {});
 };
+
+// Fuzz entry: builds a message from the bytes (fields, charsets, parameters, content and
+// parts taken from NUL-separated pieces) and checks that it serialises within MeasureSize.
+int FuzzMimeMessage(const uint8_t *data, size_t size);

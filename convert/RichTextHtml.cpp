@@ -582,6 +582,31 @@ private:
         Text(value);
     }
 
+    // The base64 text of the current image element, or empty when it is longer than any
+    // picture within the limit can be (line breaks allowed for); a longer run is read
+    // through without being kept.
+    QString PictureText() {
+        const qsizetype maxBytes = options_.maxPictureBytes;
+        const qsizetype maxChars = maxBytes / 3 * 4 + maxBytes / 32 + 4;
+        QString text;
+        bool tooLong = false;
+        while (!reader_.atEnd()) {
+            reader_.readNext();
+            if (reader_.isCharacters()) {
+                tooLong = tooLong || text.size() + reader_.text().size() > maxChars;
+                if (tooLong)
+                    text.clear();
+                else
+                    text += reader_.text();
+            } else if (reader_.isStartElement()) {
+                reader_.skipCurrentElement();
+            } else if (reader_.isEndElement() || reader_.hasError()) {
+                break;
+            }
+        }
+        return tooLong ? QString() : text;
+    }
+
     void Picture(const QXmlStreamAttributes &a) {
         const qint64 offset = reader_.characterOffset();
         QString alt = a.value("alttext").toString();
@@ -593,15 +618,15 @@ private:
                 continue;
             }
             const int ordinal = pictures_++;
-            const QString base64 = reader_.readElementText(QXmlStreamReader::SkipChildElements);
+            const QString base64 = PictureText();
             if (!src.isEmpty() || ordinal >= kRichTextMaxPictures || !options_.savePicture ||
-                base64.size() > kRichTextMaxPictureBytes / 3 * 4 + kRichTextMaxPictureBytes / 32)
+                base64.isEmpty())
                 continue;
             QByteArray compact = base64.toLatin1();
             compact.removeIf([](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; });
             const auto decoded =
                 QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
-            if (!decoded || decoded.decoded.size() > kRichTextMaxPictureBytes ||
+            if (!decoded || decoded.decoded.size() > options_.maxPictureBytes ||
                 !HasSignature(decoded.decoded, format))
                 continue;
             RichTextPicture picture;

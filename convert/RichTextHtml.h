@@ -23,6 +23,11 @@ struct RichTextPicture {
 // empty answer leaves the picture out of the HTML.
 using RichTextPictureSink = std::function<QString(const RichTextPicture &)>;
 
+// Limits that keep hostile input from costing more than it is worth.
+inline constexpr int kRichTextMaxDepth = 40;                             // nested elements
+inline constexpr qsizetype kRichTextMaxPictureBytes = 32 * 1024 * 1024;  // one decoded picture
+inline constexpr int kRichTextMaxPictures = 1000;                        // pictures of one item
+
 struct RichTextHtmlOptions {
     // Collapsible sections are shown open, the title followed by the content; otherwise they
     // become <details> elements that a reader opens.
@@ -32,12 +37,9 @@ struct RichTextHtmlOptions {
     bool allTableRows = true;
     // Without a sink pictures are left out (their alternative text, if any, stands in).
     RichTextPictureSink savePicture;
+    // A picture larger than this (decoded) is left out; its base64 is never held whole.
+    qsizetype maxPictureBytes = kRichTextMaxPictureBytes;
 };
-
-// Limits that keep hostile input from costing more than it is worth.
-inline constexpr int kRichTextMaxDepth = 40;                        // nested elements rendered
-inline constexpr qsizetype kRichTextMaxPictureBytes = 32 * 1024 * 1024;  // one decoded picture
-inline constexpr int kRichTextMaxPictures = 1000;                   // pictures of one item
 
 // The body fragment of the HTML (no <html>/<body> wrapper). False on XML that is not well
 // formed; elements nested deeper than kRichTextMaxDepth and broken pictures are left out.

@@ -55,9 +55,7 @@ protected:
     {
         QProcess python;
         python.start("/usr/bin/python3",
-                     QStringList{qEnvironmentVariable("NSF_SOURCE_DIR") +
-                                 "/convert/tests/mail_eml_check.py"} +
-                         files);
+                     QStringList{SourceFile("mail_eml_check.py")} + files);
         EXPECT_TRUE(python.waitForFinished(60000));
         EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
         return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
@@ -178,6 +176,46 @@ TEST_F(MailEmlPythonTest, ParserFindsWhatTheWriterWrote)
                 << c.attachments[a].name;
         }
     }
+}
+
+// The unit tests hold the writer's output byte for byte to these files, so parsing them covers
+// every EML those tests write.
+TEST_F(MailEmlPythonTest, GoldenFilesParse)
+{
+    struct GoldenCase {
+        const char *file;
+        qsizetype parts;
+        QStringList names;
+    };
+    const GoldenCase goldens[] = {{"mail_full.eml", 4, {"", "1.ndl", "report.txt", "a b c.txt"}},
+                              {"mail_empty.eml", 1, {""}},
+                              {"task_plain.eml", 1, {""}}};
+    QStringList files;
+    for (const GoldenCase &g : goldens) {
+        QByteArray eml = Golden(g.file);
+        eml.replace("@BOUNDARY@", "__=_Part_Boundary_003_004567.012345");
+        QFile out(dir.filePath(g.file));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(eml);
+        files << out.fileName();
+    }
+    const QJsonArray parsed = Parse(files);
+    ASSERT_EQ(parsed.size(), 3);
+    for (qsizetype i = 0; i < 3; ++i) {
+        SCOPED_TRACE(goldens[i].file);
+        const QJsonObject message = parsed[i].toObject();
+        EXPECT_TRUE(message["defects"].toArray().isEmpty());
+        const QJsonArray parts = message["parts"].toArray();
+        ASSERT_EQ(parts.size(), goldens[i].parts);
+        for (qsizetype p = 0; p < parts.size(); ++p)
+            EXPECT_EQ(parts[p].toObject()["filename"].toString(), goldens[i].names[p]);
+    }
+    EXPECT_EQ(parsed[0].toObject()["headers"].toObject()["Subject"].toString(),
+              QString::fromUtf8("Café: Plan/Q3?"));
+    EXPECT_EQ(parsed[0].toObject()["parts"].toArray()[0].toObject()["text"].toString(),
+              QString::fromUtf8("<p>Grüße</p>"));
+    EXPECT_EQ(parsed[2].toObject()["parts"].toArray()[0].toObject()["text"].toString(),
+              "line one\r\nline two");
 }
 
 TEST_F(MailEmlPythonTest, ReadThenWrittenDocumentWithLinks)

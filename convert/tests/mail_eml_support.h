@@ -49,9 +49,14 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    static QString SourceFile(const QString &relative)
+    {
+        return QStringLiteral(MAIL_TEST_SOURCE_DIR "/convert/tests/") + relative;
+    }
+
     static QByteArray Golden(const QString &name)
     {
-        QFile file(qEnvironmentVariable("NSF_SOURCE_DIR") + "/convert/tests/golden/" + name);
+        QFile file(SourceFile("golden/" + name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing " + name.toUtf8());
     }
 

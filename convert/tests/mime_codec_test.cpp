@@ -111,6 +111,8 @@ TEST(MimeQuotedPrintable, Rules) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(EncodeWith<CMimeCodeQP>(c.in, false), c.out) << c.in.toStdString();
+    // With the option on, line breaks are data too.
+    EXPECT_EQ(EncodeWith<CMimeCodeQP>("a \r\n.\r\nb", true), "a=20=0D=0A.=0D=0Ab");
 }
 
 TEST(MimeQuotedPrintable, SoftBreaks) {
@@ -218,7 +220,8 @@ TEST(MimeEncodedWord, QWordsEscapeAndSplit) {
     word.SetInput("M\xFCller, \"H\"");
     EXPECT_EQ(word.Encode(), "=?iso-8859-1?Q?M=FCller=2C=20=22H=22?=");
     // Words hold at most 68 - charset length characters of encoded text.
-    word.SetInput(QByteArray(100, '\xE9'));
+    const QByteArray hundred(100, '\xE9');
+    word.SetInput(hundred);
     for (const QByteArray &w : word.Encode().split(' ')) {
         ASSERT_TRUE(w.startsWith("=?iso-8859-1?Q?") && w.endsWith("?="));
         EXPECT_LE(w.size() - 17, 68 - 10);
@@ -228,6 +231,21 @@ TEST(MimeEncodedWord, QWordsEscapeAndSplit) {
     word.SetInput("\xE9\xE9");
     EXPECT_EQ(word.Encode().count("?Q?"), 2);
     word.SetEncoding('B');
-    word.SetInput(QByteArray(10, '\xE9'));
+    const QByteArray ten(10, '\xE9');
+    word.SetInput(ten);
     EXPECT_EQ(word.Encode().count("?B?"), 4);
+}
+
+TEST(MimeTransferRegistry, RegisteringAgainReplaces) {
+    auto &registry = TransferCodecRegistry::Instance();
+    const QByteArray in = "a=b";
+    auto encoded = [&](const char *name) {
+        auto codec = registry.Create(QString::fromLatin1(name));
+        codec->SetInput(in);
+        return codec->Encode();
+    };
+    registry.Register(QStringLiteral("X-Test"), [] { return std::make_unique<CMimeCodeQP>(); });
+    EXPECT_EQ(encoded("x-test"), QByteArray("a=3Db"));
+    registry.Register(QStringLiteral("x-TEST"), [] { return std::make_unique<CMimeCodeBase64>(); });
+    EXPECT_EQ(encoded("X-Test"), QByteArray("YT1i\r\n"));
 }

@@ -200,3 +200,13 @@ TEST(MimeFieldDecoder, SeededMutationFuzz) {
     }
     EXPECT_EQ(runs, 4000);
 }
+
+TEST(MimeFieldCode, RegisteringAgainReplaces) {
+    auto &registry = FieldCodecRegistry::Instance();
+    registry.Register(QStringLiteral("X-List"), [] { return std::unique_ptr<CFieldCodeBase>(new CFieldCodeAddress); });
+    EXPECT_TRUE(registry.Create(QStringLiteral("x-list"))->IsDelimiter(','));
+    registry.Register(QStringLiteral("x-LIST"), [] { return std::unique_ptr<CFieldCodeBase>(new CFieldCodeText); });
+    auto codec = registry.Create(QStringLiteral("X-List"));
+    EXPECT_FALSE(codec->IsDelimiter(','));
+    EXPECT_EQ(codec->InitialQuoteState(), CFieldCodeBase::kWholeValue);
+}

@@ -114,6 +114,11 @@ TEST_F(HtmlBodyConverterTest, PicturesBecomeFilesThatTheHtmlPointsTo) {
     // Converting again reuses the files instead of piling up copies.
     EXPECT_EQ(For(pictures_).ConvertNote(), html);
     EXPECT_EQ(QDir(Folder()).entryList(QDir::Files).size(), 2);
+
+    // The same converter makes the folder again when it was removed in between.
+    ASSERT_TRUE(QDir(Folder()).removeRecursively());
+    EXPECT_EQ(c.ConvertNote(), html);
+    EXPECT_EQ(QDir(Folder()).entryList(QDir::Files).size(), 2);
 }
 
 TEST_F(HtmlBodyConverterTest, BodyItemConversionRendersWithoutTheOptions) {
@@ -192,6 +197,59 @@ TEST_F(HtmlBodyConverterTest, RefusedPictureFolderKeepsTheText) {
     EXPECT_TRUE(html.contains("pictures</span>:"));
     EXPECT_FALSE(html.contains("<img"));
     EXPECT_TRUE(QDir(elsewhere).isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+// Every readable rich-text document of the committed sample database converts, and the
+// richest one shows its table, section, picture and document link.
+TEST(HtmlBodyConverterSamples, EveryRichTextDocumentOfTheSampleMailDatabaseConverts) {
+    static LNNotesSession session;
+    if (!session.IsInitialized()) {
+        ASSERT_EQ(session.Initialize(), LNNOERROR);
+    }
+    const QString path = QStringLiteral(NSF_SAMPLE_DIR "/mail.dxl");
+    LNDatabase db;
+    ASSERT_EQ(session.GetDatabase(path, &db), LNNOERROR);
+    ASSERT_EQ(db.Open(), LNNOERROR) << path.toStdString();
+    QTemporaryDir dir;
+    std::vector<NOTEID> ids;
+    ASSERT_EQ(db.GetDocumentIDs(&ids), LNNOERROR);
+    int converted = 0;
+    QString richest;
+    for (NOTEID id : ids) {
+        LNDocument document;
+        if (db.GetDocument(id, &document) != LNNOERROR || document.Open() != LNNOERROR) continue;
+        bool hasRichText = false;
+        LNCatchStatus([&] {
+            for (const LNItem &item : document.GetItems())
+                hasRichText = hasRichText || item.GetType() == LNITEMTYPE_RICHTEXT;
+        });
+        HtmlBodyConverter c;
+        c.noteHandle = document.GetNoteHandle();
+        c.databaseHandle = db.GetDatabaseHandle();
+        c.noteId = id;
+        c.pictureFolder = dir.path() + "/temp/";
+        const QString html = c.ConvertNote();
+        document.Close();
+        if (!hasRichText) continue;
+        EXPECT_FALSE(html.isEmpty()) << "note " << id << " status " << c.status;
+        ++converted;
+        if (html.contains("<table")) richest = html;
+    }
+    EXPECT_GE(converted, 5);
+    ASSERT_FALSE(richest.isEmpty());
+    EXPECT_TRUE(richest.contains(QStringLiteral("<span style=\"font-weight:bold\">привет</span>")));
+    EXPECT_TRUE(richest.contains(QStringLiteral("1.234 €")));
+    EXPECT_TRUE(richest.contains("Hidden details"));
+    EXPECT_TRUE(richest.contains(">Quarterly figures</a>"));
+    const QRegularExpression img("<img src=\"([^\"]+)\"");
+    const auto m = img.match(richest);
+    ASSERT_TRUE(m.hasMatch());
+    EXPECT_TRUE(QFile::exists(m.captured(1))) << m.captured(1).toStdString();
+    db.Close();
 }
 
 }  // namespace

@@ -258,6 +258,25 @@ TEST(RenderPictures, EachGoodPictureGoesToTheSinkAndIsReferenced) {
     EXPECT_EQ(html.count("<img"), 4);
 }
 
+TEST(RenderPictures, PictureOverTheSizeLimitIsLeftOut) {
+    int saved = 0;
+    RichTextHtmlOptions options;
+    options.maxPictureBytes = 64;
+    options.savePicture = [&](const RichTextPicture &picture) {
+        ++saved;
+        return picture.fileName;
+    };
+    const QByteArray fits = QByteArray("GIF89a") + QByteArray(58, 'f');
+    const QByteArray tooBig = fits + 'x';
+    const QString html = Fragment("<par><picture><gif>" + Base64(fits) + "</gif></picture>"
+                                  "<picture alttext='big'><gif>" + Base64(tooBig) +
+                                  "</gif></picture></par>",
+                                  options);
+    EXPECT_EQ(saved, 1);
+    EXPECT_EQ(html.count("<img"), 1);
+    EXPECT_TRUE(html.contains("big"));
+}
+
 TEST(RenderPictures, ItemNameIsMadeSafeForAFileName) {
     QString fileName;
     RichTextHtmlOptions options;
