@@ -73,8 +73,22 @@ TEST(CalContactFuzz, MutatedDatabasesConvertWithoutFault)
             }
             }
         }
-        opened += FuzzCalendarContactConversion(reinterpret_cast<const std::uint8_t *>(input.constData()),
-                                                static_cast<std::size_t>(input.size()));
+        const QString ics = scratch.path() + QStringLiteral("/cal-fuzz/fuzz.ics");
+        QFile::remove(ics);
+        if (FuzzCalendarContactConversion(reinterpret_cast<const std::uint8_t *>(input.constData()),
+                                          static_cast<std::size_t>(input.size())) == 0)
+            continue;
+        ++opened;
+        // The last document's ICS, whatever the mutation did to it, is one event to libical.
+        QFile file(ics);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray bytes = file.readAll();
+        icalcomponent *calendar = icalparser_parse_string(bytes.constData());
+        ASSERT_NE(calendar, nullptr) << bytes.constData();
+        EXPECT_EQ(icalcomponent_count_components(calendar, ICAL_VEVENT_COMPONENT), 1) << bytes.constData();
+        EXPECT_EQ(icalcomponent_count_errors(calendar), 0) << icalcomponent_as_ical_string(calendar);
+        icalcomponent_free(calendar);
     }
     // Most inputs must reach the conversion, or the test only exercises the XML reader.
     EXPECT_GT(opened, kInputs / 3);
