@@ -41,6 +41,7 @@ struct CalendarFields {
     // Set by the calendar run after reading, like the read flag of the other records.
     std::uint8_t ReadFlag = 0;
 
+    void Reset() { *this = CalendarFields{}; }  // every text empty, every number 0
     bool operator==(const CalendarFields &) const = default;
 };
 

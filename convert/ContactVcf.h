@@ -35,6 +35,7 @@ struct ContactFields {
     // Set by the folder dump after reading; the reader clears it.
     std::uint8_t ReadFlag = 0;
 
+    void Reset() { *this = ContactFields{}; }  // every text empty, every number 0
     bool operator==(const ContactFields &) const = default;
 };
 
