@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -80,6 +81,16 @@ TEST_F(PrivateTempFolderTest, RefusesASymbolicLinkOrAFile)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
+    EXPECT_EQ(PrivateTempFolder(name), "");
+}
+
+TEST_F(PrivateTempFolderTest, RefusesAnotherUsersFolder)
+{
+    ASSERT_TRUE(QDir().mkpath(path));
+    // Only root can hand a folder to another user; elsewhere there is nothing to check.
+    if (::chown(QFile::encodeName(path).constData(), ::geteuid() == 0 ? 65534 : ::geteuid() + 1,
+                static_cast<gid_t>(-1)) != 0)
+        GTEST_SKIP() << "cannot give a folder to another user here";
     EXPECT_EQ(PrivateTempFolder(name), "");
 }
 
