@@ -63,28 +63,6 @@ void ReadFormFields(LNDocument &document, CalendarFields &f)
     }
 }
 
-// The body when the detailed description is empty: a text "Body", else the raw item as the
-// mail reader takes it (an HTML item as its text, rich text through the HTML converter).
-void ReadBodyFallbacks(const ConvertContext &context, LNDocument &document, CalendarFields &f)
-{
-    LNItem body;
-    if (document.GetItem("Body", &body) != LNNOERROR || body.IsNull())
-        return;
-    if (body.GetType() == LNITEMTYPE_TEXT)
-        f.Body = ToWide(body.GetText(";"));
-    if (!f.Body.isEmpty())
-        return;
-    if (body.GetType() == LNITEMTYPE_HTML) {
-        f.BodyIsHtml = 1;
-        std::vector<std::uint8_t> raw;
-        if (body.GetRawValue(&raw) == LNNOERROR)
-            f.Body = HtmlItemText(raw);
-    } else if (body.GetType() == LNITEMTYPE_RICHTEXT) {
-        f.Body = DocumentHtml(context, document);
-        f.BodyIsHtml = 1;
-    }
-}
-
 QString DateText(const LNDatetime &date)
 {
     return date.IsNull() ? QString() : ToWide(date.GetPlainText());
@@ -119,7 +97,7 @@ void ReadEntry(const ConvertContext &context, NOTEID noteId, CalendarFields &f)
         return;
     DecryptIfAsked(context, *document);
     if (f.Body.isEmpty())
-        ReadBodyFallbacks(context, *document, f);
+        ReadBodyItem(context, *document, f.Body, f.BodyIsHtml);
     f.Importance = document->GetImportance();
     f.CreatedDateText = DateText(document->GetCreated());
     f.LastModifiedDateText = DateText(document->GetLastModified());

@@ -2,6 +2,7 @@
 
 #include "common/notes/Notes.h"
 #include "convert/AddressTranslation.h"
+#include "convert/DocumentAccess.h"
 #include "convert/HtmlBodyConverter.h"
 #include "convert/TextHelpers.h"
 
@@ -91,40 +92,30 @@ void ReadAddresses(const ConvertContext &context, const LNDocument &document, Fi
                          Joined(document.GetRecipients(LNRECIPIENTTYPE_BCC)));
 }
 
-QString RichTextHtml(const ConvertContext &context, LNDocument &document)
-{
-    HtmlBodyConverter converter;
-    converter.databaseHandle =
-        context.database != nullptr ? context.database->GetDatabaseHandle() : 0;
-    converter.noteHandle = document.GetNoteHandle();
-    converter.noteId = document.GetNoteID();
-    QString html = converter.ConvertNote();
-    if (html.isEmpty())
-        html = converter.ConvertBodyItem();
-    return html;
-}
+}  // namespace
 
-// The text-item and raw-item tries for the body (steps shared by both readers).
-template <typename Fields>
-void ReadBody(const ConvertContext &context, LNDocument &document, Fields &fields)
+void ReadBodyItem(const ConvertContext &context, LNDocument &document, QString &body,
+                  std::uint8_t &bodyIsHtml)
 {
-    LNItem body;
-    if (document.GetItem("Body", &body) != LNNOERROR || body.IsNull())
+    LNItem item;
+    if (document.GetItem("Body", &item) != LNNOERROR || item.IsNull())
         return;
-    if (body.GetType() == LNITEMTYPE_TEXT)
-        fields.body = ToWide(body.GetText(";"));
-    if (!fields.body.isEmpty())
+    if (item.GetType() == LNITEMTYPE_TEXT)
+        body = ToWide(item.GetText(";"));
+    if (!body.isEmpty())
         return;
-    if (body.GetType() == LNITEMTYPE_HTML) {
-        fields.bodyIsHtml = 1;
+    if (item.GetType() == LNITEMTYPE_HTML) {
+        bodyIsHtml = 1;
         std::vector<std::uint8_t> raw;
-        if (body.GetRawValue(&raw) == LNNOERROR)
-            fields.body = HtmlItemText(raw);
-    } else if (body.GetType() == LNITEMTYPE_RICHTEXT) {
-        fields.body = RichTextHtml(context, document);
-        fields.bodyIsHtml = 1;
+        if (item.GetRawValue(&raw) == LNNOERROR)
+            body = HtmlItemText(raw);
+    } else if (item.GetType() == LNITEMTYPE_RICHTEXT) {
+        body = DocumentHtml(context, document);
+        bodyIsHtml = 1;
     }
 }
+
+namespace {
 
 template <typename Fields>
 void ReadAttachmentNames(const LNDocument &document, Fields &fields)
@@ -186,7 +177,7 @@ Fields ReadFields(const ConvertContext &context, NOTEID noteId, LNSTATUS *thrown
                 fields.body = ToWide(richText.GetPlainText());
         }
         if (fields.body.isEmpty())
-            ReadBody(context, *document, fields);
+            ReadBodyItem(context, *document, fields.body, fields.bodyIsHtml);
         ReadAttachmentNames(*document, fields);
         if constexpr (isTask) {
             fields.isRepeating = document->IsRepeating() ? 1 : 0;

@@ -4,6 +4,7 @@
 // "Subject" item, gives an empty record.
 
 #include "common/notes/LNStatus.h"
+#include "common/notes/Notes.h"
 #include "convert/ConvertContext.h"
 #include "convert/MailFields.h"
 
@@ -24,3 +25,8 @@ TaskFields ReadTaskFields(const ConvertContext &context, NOTEID noteId,
 // UTF-16LE when the value's fourth byte is 0 and 8-bit otherwise. A value of 4 bytes or fewer
 // holds no text.
 QString HtmlItemText(const std::vector<std::uint8_t> &rawValue);
+
+// The body tries of every reader: a text "Body" item; when that gives nothing, an HTML item as
+// its text, or rich text through the HTML converter, both marked as HTML in bodyIsHtml.
+void ReadBodyItem(const ConvertContext &context, LNDocument &document, QString &body,
+                  std::uint8_t &bodyIsHtml);
