@@ -487,12 +487,41 @@ Table MakeTableLayout(const std::vector<uint32_t>& tagsIn) {
   return t;
 }
 
+// One row of a TC's row matrix ([MS-PST] 2.3.4.4.1): fixed-size cells in place, variable-size
+// cells as the HNID that storeVariable gives for their value, and the cell existence bitmap.
+template <typename StoreVariable>
+Bytes LayOutRow(const Table& layout, const TcRow& row, StoreVariable storeVariable) {
+  Bytes r(layout.rgib[3], 0);
+  uint8_t* ceb = r.data() + layout.rgib[2];
+  size_t cebBytes = layout.rgib[3] - layout.rgib[2];
+  for (auto& c : layout.cols) {
+    uint16_t id = static_cast<uint16_t>(c.tag >> 16);
+    Prop rowIdProp;
+    const Prop* pr = nullptr;
+    if (c.tag == kTagRowId) {
+      rowIdProp = MakeLong(row.rowId);
+      pr = &rowIdProp;
+    } else {
+      auto it = row.props.find(id);
+      if (it == row.props.end() || it->second.type != (c.tag & 0xFFFF)) continue;
+      pr = &it->second;
+    }
+    size_t fs = FixedSize(pr->type);
+    if (fs > 0 && fs <= 8) {
+      if (!pr->data.empty()) std::memcpy(r.data() + c.ib, pr->data.data(), std::min<size_t>(c.cb, pr->data.size()));
+    } else {
+      Wr32(r.data() + c.ib, storeVariable(pr->data));
+    }
+    if (c.iBit / 8 < cebBytes) ceb[c.iBit / 8] = static_cast<uint8_t>(ceb[c.iBit / 8] | (0x80 >> (c.iBit % 8)));
+  }
+  return r;
+}
+
 BuiltNode BuildTc(Ndb& db, const Table& t) {
   HeapBuilder hb(kSigTc);
   std::map<NID, std::pair<BID, BID>> subs;
   uint32_t nextSub = 1;
   size_t rowSize = t.rgib[3];
-  size_t cebBytes = t.rgib[3] - t.rgib[2];
   Bytes tcinfo(22 + 8 * t.cols.size(), 0);
   HID infoHid = hb.Alloc(tcinfo);
   // Rows, with their variable-size cells stored first so their HNIDs are known.
@@ -501,28 +530,7 @@ BuiltNode BuildTc(Ndb& db, const Table& t) {
   matrix.reserve(t.rows.size() * rowSize);
   for (size_t i = 0; i < t.rows.size(); ++i) {
     const TcRow& row = t.rows[i];
-    Bytes r(rowSize, 0);
-    uint8_t* ceb = r.data() + t.rgib[2];
-    for (auto& c : t.cols) {
-      uint16_t id = static_cast<uint16_t>(c.tag >> 16);
-      const Prop* pr = nullptr;
-      Prop rowId;
-      if (c.tag == kTagRowId) {
-        rowId = MakeLong(row.rowId);
-        pr = &rowId;
-      } else {
-        auto it = row.props.find(id);
-        if (it == row.props.end() || it->second.type != (c.tag & 0xFFFF)) continue;
-        pr = &it->second;
-      }
-      size_t fs = FixedSize(pr->type);
-      if (fs > 0 && fs <= 8) {
-        if (!pr->data.empty()) std::memcpy(r.data() + c.ib, pr->data.data(), std::min<size_t>(c.cb, pr->data.size()));
-      } else {
-        Wr32(r.data() + c.ib, StoreValue(db, hb, pr->data, subs, nextSub));
-      }
-      if (c.iBit / 8 < cebBytes) ceb[c.iBit / 8] = static_cast<uint8_t>(ceb[c.iBit / 8] | (0x80 >> (c.iBit % 8)));
-    }
+    Bytes r = LayOutRow(t, row, [&](const Bytes& v) { return StoreValue(db, hb, v, subs, nextSub); });
     matrix.insert(matrix.end(), r.begin(), r.end());
     Bytes rec(8);
     Wr32(rec.data(), row.rowId);
@@ -845,29 +853,7 @@ struct Appender {
 
   void AddRow(const TcRow& row) {
     size_t rowSize = layout.rgib[3];
-    Bytes r(rowSize, 0);
-    uint8_t* ceb = r.data() + layout.rgib[2];
-    size_t cebBytes = layout.rgib[3] - layout.rgib[2];
-    for (auto& c : layout.cols) {
-      uint16_t id = static_cast<uint16_t>(c.tag >> 16);
-      Prop rowIdProp;
-      const Prop* pr = nullptr;
-      if (c.tag == kTagRowId) {
-        rowIdProp = MakeLong(row.rowId);
-        pr = &rowIdProp;
-      } else {
-        auto it = row.props.find(id);
-        if (it == row.props.end() || it->second.type != (c.tag & 0xFFFF)) continue;
-        pr = &it->second;
-      }
-      size_t fs = FixedSize(pr->type);
-      if (fs > 0 && fs <= 8) {
-        if (!pr->data.empty()) std::memcpy(r.data() + c.ib, pr->data.data(), std::min<size_t>(c.cb, pr->data.size()));
-      } else {
-        Wr32(r.data() + c.ib, StoreCell(pr->data));
-      }
-      if (c.iBit / 8 < cebBytes) ceb[c.iBit / 8] = static_cast<uint8_t>(ceb[c.iBit / 8] | (0x80 >> (c.iBit % 8)));
-    }
+    Bytes r = LayOutRow(layout, row, [&](const Bytes& v) { return StoreCell(v); });
     size_t perBlock = kMaxBlockData / rowSize;
     if (matrixTail.size() / rowSize >= perBlock) {
       matrixLeaves.push_back(db->WriteExternalBlock(matrixTail.data(), matrixTail.size()));
