@@ -837,13 +837,7 @@ void Ndb::FreeBlockTree(BID bid) {
       }
     }
   }
-  if (be->cRef > 2) {
-    BtEntry e{bid, be->ib, 0, static_cast<uint32_t>(be->cRef - 1), be->cb};
-    if (!bbt_->Put(e, err)) Fail(err);
-    return;
-  }
-  FreeSpace(be->ib, be->cb + 16u);
-  if (!bbt_->Erase(bid, err)) Fail(err);
+  FreeBlock(bid);
 }
 
 void Ndb::FreeBlock(BID bid) {
