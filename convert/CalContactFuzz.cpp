@@ -9,16 +9,14 @@
 
 #include <QByteArray>
 
-int FuzzCalendarContactConversion(const std::uint8_t *data, std::size_t size)
-{
+int FuzzCalendarContactConversion(const std::uint8_t* data, std::size_t size) {
     static LNNotesSession session;
-    if (!session.IsInitialized() && session.Initialize() != LNNOERROR)
-        return 0;
+    if (!session.IsInitialized() && session.Initialize() != LNNOERROR) return 0;
     const QString scratch = PrivateTempFolder(QStringLiteral("cal-fuzz"));
-    if (scratch.isEmpty())
-        return 0;
+    if (scratch.isEmpty()) return 0;
     const QString dbPath = QStringLiteral("/mem/cal-fuzz.nsf");
-    NotesMemoryDatabases::Add(dbPath, QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
+    NotesMemoryDatabases::Add(dbPath,
+                              QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     LNDatabase database;
     std::vector<NOTEID> ids;
     int opened = 0;

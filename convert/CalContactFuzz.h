@@ -7,4 +7,4 @@
 #include <cstddef>
 #include <cstdint>
 
-int FuzzCalendarContactConversion(const std::uint8_t *data, std::size_t size);
+int FuzzCalendarContactConversion(const std::uint8_t* data, std::size_t size);

@@ -16,39 +16,31 @@ namespace {
 // Time-zone code 0 of the platform: the zone the file labels "Greenwich Mean Time".
 constexpr int kReferenceZone = 0;
 
-QString ReferenceZoneText(const LNDatetime &date)
-{
+QString ReferenceZoneText(const LNDatetime& date) {
     return ToWide(date.ConvertToZone(kReferenceZone).GetPlainText());
 }
 
-QString Joined(const std::vector<LNString> &entries)
-{
+QString Joined(const std::vector<LNString>& entries) {
     QString text;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (i > 0)
-            text += u';';
+        if (i > 0) text += u';';
         text += ToWide(entries[i]);
     }
     return text;
 }
 
-QString ItemText(const LNDocument &document, const char *name)
-{
+QString ItemText(const LNDocument& document, const char* name) {
     return document.HasItem(name) ? ToWide(document.GetItemText(name, ";")) : QString();
 }
 
-void DecryptIfAsked(const ConvertContext &context, LNDocument &document)
-{
-    if (document.IsEncrypted() && context.Options().removeEncryption == 1)
-        (void)document.Decrypt();
+void DecryptIfAsked(const ConvertContext& context, LNDocument& document) {
+    if (document.IsEncrypted() && context.Options().removeEncryption == 1) (void)document.Decrypt();
 }
 
-void ReadFormFields(LNDocument &document, CalendarFields &f)
-{
+void ReadFormFields(LNDocument& document, CalendarFields& f) {
     std::vector<LNFormField> fields;
-    if (document.GetFormFields(&fields) != LNNOERROR)
-        return;
-    for (const LNFormField &field : fields) {
+    if (document.GetFormFields(&fields) != LNNOERROR) return;
+    for (const LNFormField& field : fields) {
         if ((field.name == "StartDate" || field.name == "tmpStartDate") &&
             field.type == LNFIELDTYPE_DATETIME) {
             LNDatetime start, end;
@@ -63,17 +55,14 @@ void ReadFormFields(LNDocument &document, CalendarFields &f)
     }
 }
 
-QString DateText(const LNDatetime &date)
-{
+QString DateText(const LNDatetime& date) {
     return date.IsNull() ? QString() : ToWide(date.GetPlainText());
 }
 
-void ReadEntry(const ConvertContext &context, NOTEID noteId, CalendarFields &f)
-{
+void ReadEntry(const ConvertContext& context, NOTEID noteId, CalendarFields& f) {
     {
         OpenedDocument document(context, noteId);
-        if (!document.IsOpen())
-            return;
+        if (!document.IsOpen()) return;
         ReadFormFields(*document, f);
         DecryptIfAsked(context, *document);
         if (document->IsAlarmEnabled()) {
@@ -93,15 +82,13 @@ void ReadEntry(const ConvertContext &context, NOTEID noteId, CalendarFields &f)
         f.RequiredAttendees = Joined(document->GetRequiredAttendees());
     }
     OpenedDocument document(context, noteId);
-    if (!document.IsOpen())
-        return;
+    if (!document.IsOpen()) return;
     DecryptIfAsked(context, *document);
-    if (f.Body.isEmpty())
-        ReadBodyItem(context, *document, f.Body, f.BodyIsHtml);
+    if (f.Body.isEmpty()) ReadBodyItem(context, *document, f.Body, f.BodyIsHtml);
     f.Importance = document->GetImportance();
     f.CreatedDateText = DateText(document->GetCreated());
     f.LastModifiedDateText = DateText(document->GetLastModified());
-    const RunOptions &options = context.Options();
+    const RunOptions& options = context.Options();
     const QString internet = ItemText(*document, "INetFrom");
     const QString sender = ToWide(document->GetSender());
     f.From = options.addressTranslation == 1 ? TranslateAddressLists(internet, sender, options)
@@ -109,26 +96,23 @@ void ReadEntry(const ConvertContext &context, NOTEID noteId, CalendarFields &f)
     f.Categories = ToWide(document->GetCategories());
     f.Location = ItemText(*document, "Location");
     if (document->HasAttachments()) {
-        for (const LNAttachment &attachment : document->GetAttachments())
+        for (const LNAttachment& attachment : document->GetAttachments())
             f.AttachmentNames += ToWide(attachment.GetName()) + QStringLiteral(", ");
     }
 }
 
-QByteArray AttachLineStart(const QString &fileName)
-{
+QByteArray AttachLineStart(const QString& fileName) {
     return "ATTACH;ENCODING=BASE64;VALUE=BINARY;X-FILENAME=\"" + EncodeAnsi(OneLine(fileName)) + "\":";
 }
 
 // Every file attachment as an ATTACH line: cleaned, detached into the "temp" folder, read and
 // deleted again, the way the EML writer takes them.
-void AttachFiles(const ConvertContext &context, NOTEID noteId, LineFile &ics)
-{
+void AttachFiles(const ConvertContext& context, NOTEID noteId, LineFile& ics) {
     OpenedDocument document(context, noteId);
-    if (!document.IsOpen())
-        return;
+    if (!document.IsOpen()) return;
     DecryptIfAsked(context, *document);
     const QString folder = DetachFolder();
-    for (const LNAttachment &attachment : document->GetAttachments()) {
+    for (const LNAttachment& attachment : document->GetAttachments()) {
         const QString cleaned = CleanName(ToWide(attachment.GetName()));
         const QString path = folder.isEmpty() ? QString() : folder + DetachFileName(cleaned);
         QFile file;
@@ -142,33 +126,30 @@ void AttachFiles(const ConvertContext &context, NOTEID noteId, LineFile &ics)
             ics.Line("");
             file.close();
         }
-        if (!path.isEmpty())
-            QFile::remove(path);
+        if (!path.isEmpty()) QFile::remove(path);
     }
 }
 
 }  // namespace
 
-CalendarFields ReadCalendarFields(const ConvertContext &context, NOTEID noteId)
-{
+CalendarFields ReadCalendarFields(const ConvertContext& context, NOTEID noteId) {
     CalendarFields fields;
     // A status thrown by the Notes layer ends the read; what was collected so far stays.
     try {
         ReadEntry(context, noteId, fields);
     } catch (LNSTATUS) {
-    } catch (const std::exception &) {
+    } catch (const std::exception&) {
     }
     return fields;
 }
 
-int WriteCalendarIcs(const ConvertContext &context, NOTEID noteId, const CalendarFields &fields,
-                     const QString &icsPath)
-{
-    const IcsAttachStep links = [&context, noteId](LineFile &ics) {
-        ExportDocLinks(context, noteId, [&ics](const QString &fileName, const QByteArray &content) {
+int WriteCalendarIcs(const ConvertContext& context, NOTEID noteId, const CalendarFields& fields,
+                     const QString& icsPath) {
+    const IcsAttachStep links = [&context, noteId](LineFile& ics) {
+        ExportDocLinks(context, noteId, [&ics](const QString& fileName, const QByteArray& content) {
             ics.Line(AttachLineStart(fileName) + content.toBase64());
         });
     };
-    const IcsAttachStep files = [&context, noteId](LineFile &ics) { AttachFiles(context, noteId, ics); };
+    const IcsAttachStep files = [&context, noteId](LineFile& ics) { AttachFiles(context, noteId, ics); };
     return WriteCalendarIcsFile(icsPath, fields, context, links, files);
 }

@@ -10,7 +10,7 @@ using Member = QString ContactFields::*;
 
 // Form field name -> member. Several names may fill one member; the later field in form
 // order wins because the reader assigns in that order.
-const std::pair<const char16_t *, Member> kFieldTable[] = {
+const std::pair<const char16_t*, Member> kFieldTable[] = {
     {u"FullNameInput", &ContactFields::FullName},
     {u"CompanyName", &ContactFields::CompanyName},
     {u"JobTitle", &ContactFields::JobTitle},
@@ -78,8 +78,7 @@ const std::pair<const char16_t *, Member> kFieldTable[] = {
     {u"ListOwner", &ContactFields::ListOwner},
 };
 
-QByteArray Utf8Line(const QString &text)
-{
+QByteArray Utf8Line(const QString& text) {
     return OneLine(text).toUtf8();
 }
 
@@ -87,8 +86,7 @@ QByteArray Utf8Line(const QString &text)
 // encoded CR LF and a soft break, "=0D=0A=" LF; a CR in front of the LF is part of that break,
 // since a raw one would come back as a second CR. An '=' of the text is written as "=3D"
 // (RFC 2045 6.7), because a quoted-printable reader would take "=41" in a note for an escape.
-QByteArray QuotedPrintableValue(const QString &text)
-{
+QByteArray QuotedPrintableValue(const QString& text) {
     QString value = text;
     value.replace(QLatin1Char('='), QLatin1String("=3D"));
     value.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -98,36 +96,28 @@ QByteArray QuotedPrintableValue(const QString &text)
 
 }  // namespace
 
-QString *ContactMemberFor(ContactFields &fields, const QString &fieldName)
-{
-    for (const auto &[name, member] : kFieldTable) {
-        if (fieldName == QStringView(name))
-            return &(fields.*member);
+QString* ContactMemberFor(ContactFields& fields, const QString& fieldName) {
+    for (const auto& [name, member] : kFieldTable) {
+        if (fieldName == QStringView(name)) return &(fields.*member);
     }
     return nullptr;
 }
 
-std::int32_t PrimaryAddressKindOf(const QString &value)
-{
-    if (value == u"Home")
-        return 1;
-    if (value == u"Other")
-        return 3;
+std::int32_t PrimaryAddressKindOf(const QString& value) {
+    if (value == u"Home") return 1;
+    if (value == u"Other") return 3;
     return 2;
 }
 
-QString VcfDateValue(const QString &dateText)
-{
+QString VcfDateValue(const QString& dateText) {
     const qsizetype lastSlash = dateText.lastIndexOf(QLatin1Char('/'));
-    if (lastSlash < 0)
-        return {};
+    if (lastSlash < 0) return {};
     QString moved = dateText.mid(lastSlash) + dateText.left(lastSlash);
     moved.remove(QLatin1Char('/'));
     return moved;
 }
 
-void WriteVcfPhoto(LineFile &vcf, QIODevice &photo)
-{
+void WriteVcfPhoto(LineFile& vcf, QIODevice& photo) {
     vcf.Line("PHOTO;ENCODING=BASE64:");
     vcf.Write(" ");
     vcf.WriteBase64(photo);
@@ -135,48 +125,45 @@ void WriteVcfPhoto(LineFile &vcf, QIODevice &photo)
     vcf.Line("");
 }
 
-int WriteContactVcfFile(const QString &vcfPath, const ContactFields &f, const ConvertContext &context,
-                        const VcfPhotoStep &photo, QString &photoPath)
-{
+int WriteContactVcfFile(const QString& vcfPath, const ContactFields& f, const ConvertContext& context,
+                        const VcfPhotoStep& photo, QString& photoPath) {
     LineFile vcf(vcfPath);
     if (!vcf.Create())
-        return WriterFailure(context, QStringLiteral("ERROR:Invalid Path. Contact Entry cannot be dump. \r\n"));
-    const auto utf8 = [&vcf](const char *prefix, const QString &value) {
-        if (!value.isEmpty())
-            vcf.Line(prefix + Utf8Line(value));
+        return WriterFailure(context,
+                             QStringLiteral("ERROR:Invalid Path. Contact Entry cannot be dump. \r\n"));
+    const auto utf8 = [&vcf](const char* prefix, const QString& value) {
+        if (!value.isEmpty()) vcf.Line(prefix + Utf8Line(value));
     };
-    const auto ansi = [&vcf](const char *prefix, const QString &value) {
-        if (!value.isEmpty())
-            vcf.Line(prefix + EncodeAnsi(OneLine(value)));
+    const auto ansi = [&vcf](const char* prefix, const QString& value) {
+        if (!value.isEmpty()) vcf.Line(prefix + EncodeAnsi(OneLine(value)));
     };
     try {
         vcf.Line("BEGIN:VCARD");
         if (!f.FirstName.isEmpty() || !f.LastName.isEmpty()) {
             QString lastName = f.LastName;
             lastName.replace(QLatin1Char(','), QLatin1Char(';'));
-            vcf.Line("N;CHARSET=utf-8:" + Utf8Line(lastName + u';' + f.FirstName + u';' + f.MiddleInitial
-                                                   + u';' + f.Title + u';' + f.Suffix));
+            vcf.Line("N;CHARSET=utf-8:" + Utf8Line(lastName + u';' + f.FirstName + u';' + f.MiddleInitial +
+                                                   u';' + f.Title + u';' + f.Suffix));
             QString fullName;
-            for (const QString *part : {&f.Title, &f.FirstName, &f.MiddleInitial, &f.LastName}) {
-                if (!part->isEmpty())
-                    fullName += *part + u' ';
+            for (const QString* part : {&f.Title, &f.FirstName, &f.MiddleInitial, &f.LastName}) {
+                if (!part->isEmpty()) fullName += *part + u' ';
             }
             vcf.Line("FN;CHARSET=utf-8:" + Utf8Line(fullName + f.Suffix));
         }
         if (!f.CompanyName.isEmpty())
             vcf.Line("ORG;CHARSET=utf-8:" + Utf8Line(f.CompanyName + u';' + f.Department));
         utf8("NICKNAME;CHARSET=utf-8:", f.NickName);
-        for (const QString *email : {&f.Email1, &f.Email2, &f.Email4, &f.Email5, &f.Email3})
+        for (const QString* email : {&f.Email1, &f.Email2, &f.Email4, &f.Email5, &f.Email3})
             utf8("EMAIL;CHARSET=utf-8:", *email);
 
-        const auto address = [&vcf](const char *type, const QStringList &parts) {
+        const auto address = [&vcf](const char* type, const QStringList& parts) {
             QByteArray value;
-            for (const QString &part : parts)
-                value += ';' + QuotedPrintableValue(part);
+            for (const QString& part : parts) value += ';' + QuotedPrintableValue(part);
             vcf.Line(QByteArray("ADR;TYPE=") + type + ";ENCODING=QUOTED-PRINTABLE;CHARSET=utf-8:" + value);
         };
         address("home", {QString(), f.HomeStreet, f.HomeCity, f.HomeState, f.HomeZip, f.HomeCountry});
-        address("work", {f.Location, f.OfficeStreet, f.OfficeCity, f.OfficeState, f.OfficeZip, f.OfficeCountry});
+        address("work",
+                {f.Location, f.OfficeStreet, f.OfficeCity, f.OfficeState, f.OfficeZip, f.OfficeCountry});
         address("postal", {QString(), f.OtherStreet, f.OtherCity, f.OtherState, f.OtherZip, f.OtherCountry});
 
         ansi("TEL;TYPE=work,fax:", f.OfficeFax);
@@ -198,33 +185,27 @@ int WriteContactVcfFile(const QString &vcfPath, const ContactFields &f, const Co
         utf8("X-MS-SPOUSE;CHARSET=utf-8:", f.Spouse);
         utf8("X-MS-IMADDRESS;CHARSET=utf-8:", f.InstantMessaging);
 
-        if (!f.Birthday.isEmpty())
-            vcf.Line("BDAY:" + EncodeAnsi(OneLine(VcfDateValue(f.Birthday))));
+        if (!f.Birthday.isEmpty()) vcf.Line("BDAY:" + EncodeAnsi(OneLine(VcfDateValue(f.Birthday))));
         if (!f.Anniversary.isEmpty())
             vcf.Line("X-MS-ANNIVERSARY:" + EncodeAnsi(OneLine(VcfDateValue(f.Anniversary))));
         if (!f.Comment.isEmpty())
             vcf.Line("NOTE;CHARSET=utf-8;ENCODING=QUOTED-PRINTABLE:" + QuotedPrintableValue(f.Comment));
 
         QString itemName;
-        if (!f.FirstName.isEmpty())
-            itemName += f.FirstName + u' ';
-        if (!f.MiddleInitial.isEmpty())
-            itemName += f.MiddleInitial + u' ';
+        if (!f.FirstName.isEmpty()) itemName += f.FirstName + u' ';
+        if (!f.MiddleInitial.isEmpty()) itemName += f.MiddleInitial + u' ';
         itemName += f.LastName;
         context.Log(QStringLiteral("Item Name:\t") + itemName + QStringLiteral("\r\n"));
 
         if (!f.AttachmentNames.isEmpty()) {
             context.Log(QStringLiteral("Attachments:\t"));
             std::optional<QString> detached;
-            if (photo)
-                detached = photo(vcf);
+            if (photo) detached = photo(vcf);
             context.Log(QStringLiteral("\r\n"));
-            if (detached)
-                photoPath = *detached;
+            if (detached) photoPath = *detached;
         }
         vcf.Line("END:VCARD");
-        if (vcf.Close())
-            return 1;
+        if (vcf.Close()) return 1;
     } catch (...) {
         vcf.Close();
     }

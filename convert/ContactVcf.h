@@ -30,48 +30,48 @@ struct ContactFields {
     QString OtherStreet, OtherCity, OtherState, OtherZip, OtherCountry;
     QString Categories, NickName, AltFullNameSort, Comment;
     QString ListName, ListDescription, Members, ListOwner;  // groups
-    QString AttachmentNames;  // every name followed by ", "
-    QString BodyHtml;         // the whole note rendered as HTML
+    QString AttachmentNames;                                // every name followed by ", "
+    QString BodyHtml;                                       // the whole note rendered as HTML
     // Set by the folder dump after reading; the reader clears it.
     std::uint8_t ReadFlag = 0;
 
     void Reset() { *this = ContactFields{}; }  // every text empty, every number 0
-    bool operator==(const ContactFields &) const = default;
+    bool operator==(const ContactFields&) const = default;
 };
 
 // The member a form field fills, by its exact (case-sensitive) name; nothing for a name the
 // record does not know. "primaryAddress" is not a text member and is handled by the reader.
-QString *ContactMemberFor(ContactFields &fields, const QString &fieldName);
+QString* ContactMemberFor(ContactFields& fields, const QString& fieldName);
 
 // "Business" 2, "Home" 1, "Other" 3, anything else 2.
-std::int32_t PrimaryAddressKindOf(const QString &value);
+std::int32_t PrimaryAddressKindOf(const QString& value);
 
 // The vCard date: the part from the last '/' on moved to the front, then every '/' removed
 // ("07/03/1980" -> "19800703"); a text without '/' gives an empty value.
-QString VcfDateValue(const QString &dateText);
+QString VcfDateValue(const QString& dateText);
 
 // The PHOTO property from the photo file's bytes: "PHOTO;ENCODING=BASE64:", then the base64
 // on a line of its own and an empty line. The base64 line starts with one blank, a folded
 // continuation (RFC 2425 5.8.1), without which readers take it for a broken property.
-void WriteVcfPhoto(LineFile &vcf, QIODevice &photo);
+void WriteVcfPhoto(LineFile& vcf, QIODevice& photo);
 
 // The photo step of the writer: receives the open VCF file, writes the PHOTO property and its
 // log lines, and gives back the full path of the detached photo file, or nothing.
-using VcfPhotoStep = std::function<std::optional<QString>(LineFile &)>;
+using VcfPhotoStep = std::function<std::optional<QString>(LineFile&)>;
 
 // The writer proper, over a record and the photo step (which may be empty). Returns 1 on
 // success and 0 on failure; `photoPath` receives the detached photo's path when a PHOTO was
 // written and is left alone otherwise.
-int WriteContactVcfFile(const QString &vcfPath, const ContactFields &fields,
-                        const ConvertContext &context, const VcfPhotoStep &photo, QString &photoPath);
+int WriteContactVcfFile(const QString& vcfPath, const ContactFields& fields, const ConvertContext& context,
+                        const VcfPhotoStep& photo, QString& photoPath);
 
 // Reads the contact or group `noteId` of the context's database into a fresh record: every
 // form field in form order by its exact name (a later field for the same member wins), the
 // note as HTML, the attachment names. Nothing is logged.
-ContactFields ReadContactFields(const ConvertContext &context, NOTEID noteId);
+ContactFields ReadContactFields(const ConvertContext& context, NOTEID noteId);
 
 // Writes the VCF file for the record; an attachment named exactly "ContactPhoto" becomes the
 // PHOTO and stays detached in the "temp" folder, its full path given back in `photoPath`.
 // 1 on success, 0 on failure.
-int WriteContactVcf(const ConvertContext &context, NOTEID noteId, const ContactFields &fields,
-                    const QString &vcfPath, QString &photoPath);
+int WriteContactVcf(const ConvertContext& context, NOTEID noteId, const ContactFields& fields,
+                    const QString& vcfPath, QString& photoPath);

@@ -18,14 +18,14 @@ struct RunCounts {
 };
 
 struct ConvertContext {
-    LNDatabase *database = nullptr;
-    const RunOptions *options = nullptr;
-    RunLog *log = nullptr;
-    RunCounts *counts = nullptr;
+    LNDatabase* database = nullptr;
+    const RunOptions* options = nullptr;
+    RunLog* log = nullptr;
+    RunCounts* counts = nullptr;
 
-    const RunOptions &Options() const;
+    const RunOptions& Options() const;
     // The log and the counts may be absent (nsfview's item list reads fields without either).
-    void Log(const QString &text) const;
+    void Log(const QString& text) const;
     void LogLineEnd() const;
     void AddError() const;
     void AddWarning() const;

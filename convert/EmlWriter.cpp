@@ -18,21 +18,16 @@ namespace {
 
 constexpr qsizetype kMaxFileNameBytes = 255;
 
-QString Word(const QString &text)
-{
+QString Word(const QString& text) {
     return QString::fromLatin1(EncodedWord(text));
 }
 
 // The generated boundary is kept unless the body text happens to hold its delimiter, which
 // would cut the message there; then a suffix makes it unique.
-void KeepBoundaryOutOf(CMimeBody &message, const QByteArray &body)
-{
+void KeepBoundaryOutOf(CMimeBody& message, const QByteArray& body) {
     const QString boundary = message.Boundary();
-    auto clashes = [&](const QString &candidate) {
-        return body.contains("--" + candidate.toLatin1());
-    };
-    if (!clashes(boundary))
-        return;
+    auto clashes = [&](const QString& candidate) { return body.contains("--" + candidate.toLatin1()); };
+    if (!clashes(boundary)) return;
     QString candidate;
     int suffix = 0;
     do {
@@ -42,8 +37,7 @@ void KeepBoundaryOutOf(CMimeBody &message, const QByteArray &body)
 }
 
 template <typename Fields>
-QString ComposeHeaderAndBody(CMimeMessage &message, const Fields &fields)
-{
+QString ComposeHeaderAndBody(CMimeMessage& message, const Fields& fields) {
     QString itemName;
     DateParts date;
     if (!fields.dateText.isEmpty() && ParseDateText(fields.dateText, date))
@@ -52,22 +46,18 @@ QString ComposeHeaderAndBody(CMimeMessage &message, const Fields &fields)
         itemName += fields.from + u' ';
         message.PutFrom(Word(fields.from));
     }
-    if (!fields.to.isEmpty())
-        message.PutTo(Word(fields.to));
-    if (!fields.cc.isEmpty())
-        message.PutCc(Word(fields.cc));
-    if (!fields.bcc.isEmpty())
-        message.PutBcc(Word(fields.bcc));
+    if (!fields.to.isEmpty()) message.PutTo(Word(fields.to));
+    if (!fields.cc.isEmpty()) message.PutCc(Word(fields.cc));
+    if (!fields.bcc.isEmpty()) message.PutBcc(Word(fields.bcc));
     if (!fields.subject.isEmpty()) {
         itemName += fields.subject;
         message.PutSubject(Word(fields.subject));
     }
     message.PutContentType(QStringLiteral("multipart/mixed"));
     message.PutBoundary();
-    CMimeBody *body = message.AddPart();
+    CMimeBody* body = message.AddPart();
     if (!fields.body.isEmpty()) {
-        body->PutContentType(fields.bodyIsHtml ? QStringLiteral("text/html")
-                                               : QStringLiteral("text/plain"));
+        body->PutContentType(fields.bodyIsHtml ? QStringLiteral("text/html") : QStringLiteral("text/plain"));
         body->PutCharset(QStringLiteral("UTF-8"));
         body->PutTransferEncoding(QStringLiteral("8bit"));
         const QByteArray utf8 = fields.body.toUtf8();
@@ -77,15 +67,13 @@ QString ComposeHeaderAndBody(CMimeMessage &message, const Fields &fields)
     return itemName;
 }
 
-void AttachFiles(const ConvertContext &context, NOTEID noteId, CMimeMessage &message)
-{
+void AttachFiles(const ConvertContext& context, NOTEID noteId, CMimeMessage& message) {
     context.Log(QStringLiteral("Attachments:\t"));
     LNDocument document;
-    if (context.database != nullptr &&
-        context.database->GetDocument(noteId, &document) == LNNOERROR &&
+    if (context.database != nullptr && context.database->GetDocument(noteId, &document) == LNNOERROR &&
         document.Open() == LNNOERROR) {
         const QString folder = DetachFolder();
-        for (const LNAttachment &attachment : document.GetAttachments()) {
+        for (const LNAttachment& attachment : document.GetAttachments()) {
             const QString cleaned = CleanName(ToWide(attachment.GetName()));
             const QString path = folder.isEmpty() ? QString() : folder + DetachFileName(cleaned);
             // A file left from an earlier document must never stand in for this attachment.
@@ -96,11 +84,9 @@ void AttachFiles(const ConvertContext &context, NOTEID noteId, CMimeMessage &mes
             }
             QFile file(path);
             if (!detached || !file.open(QIODevice::ReadOnly)) {
-                context.Log(QStringLiteral("ERROR: ") + cleaned +
-                            QStringLiteral(" is not dump.\r\n"));
+                context.Log(QStringLiteral("ERROR: ") + cleaned + QStringLiteral(" is not dump.\r\n"));
                 context.AddError();
-                if (!path.isEmpty())
-                    QFile::remove(path);
+                if (!path.isEmpty()) QFile::remove(path);
                 continue;
             }
             const QByteArray content = file.readAll();
@@ -111,8 +97,7 @@ void AttachFiles(const ConvertContext &context, NOTEID noteId, CMimeMessage &mes
             } else {
                 // Too large for the message: the part stays without its bytes, and the log
                 // must not claim the file was saved.
-                context.Log(QStringLiteral("ERROR: ") + cleaned +
-                            QStringLiteral(" is not dump.\r\n"));
+                context.Log(QStringLiteral("ERROR: ") + cleaned + QStringLiteral(" is not dump.\r\n"));
                 context.AddError();
             }
         }
@@ -121,36 +106,30 @@ void AttachFiles(const ConvertContext &context, NOTEID noteId, CMimeMessage &mes
     context.LogLineEnd();
 }
 
-bool SaveFile(const QString &path, const QByteArray &bytes)
-{
+bool SaveFile(const QString& path, const QByteArray& bytes) {
     // Written beside the target and renamed over it: a link planted at the path is replaced,
     // never followed, and a failed write leaves no half file for the import. (QSaveFile would
     // do the same but syncs every file to disk, which costs more than the whole conversion.)
     QTemporaryFile file(QFileInfo(path).absolutePath() + QStringLiteral("/.eml-XXXXXX"));
-    if (!file.open())
-        return false;
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        return false;
+    if (!file.open()) return false;
+    if (file.write(bytes) != bytes.size() || !file.flush()) return false;
     file.close();
-    if (std::rename(QFile::encodeName(file.fileName()).constData(),
-                    QFile::encodeName(path).constData()) != 0)
+    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
         return false;
     file.setAutoRemove(false);
     return true;
 }
 
 template <typename Fields>
-int WriteEml(const ConvertContext &context, NOTEID noteId, const Fields &fields,
-             const QString &emlPath, const QString &failureLine)
-{
+int WriteEml(const ConvertContext& context, NOTEID noteId, const Fields& fields, const QString& emlPath,
+             const QString& failureLine) {
     try {
         CMimeMessage message;
         const QString itemName = ComposeHeaderAndBody(message, fields);
         context.Log(QStringLiteral("Item Name:\t") + CleanName(itemName));
         context.LogLineEnd();
         ExportDocLinks(context, noteId, message);
-        if (!fields.attachmentNames.isEmpty())
-            AttachFiles(context, noteId, message);
+        if (!fields.attachmentNames.isEmpty()) AttachFiles(context, noteId, message);
         const std::optional<QByteArray> bytes = message.Serialize();
         if (!bytes) {
             context.AddError();
@@ -159,7 +138,7 @@ int WriteEml(const ConvertContext &context, NOTEID noteId, const Fields &fields,
         }
         return SaveFile(emlPath, *bytes) ? 1 : 0;
     } catch (LNSTATUS) {
-    } catch (const std::exception &) {
+    } catch (const std::exception&) {
     }
     context.AddError();
     context.Log(failureLine);
@@ -168,49 +147,39 @@ int WriteEml(const ConvertContext &context, NOTEID noteId, const Fields &fields,
 
 }  // namespace
 
-bool AddAttachmentPart(CMimeBody &message, const QString &name, const QByteArray &content)
-{
-    CMimeBody *part = message.AddPart();
+bool AddAttachmentPart(CMimeBody& message, const QString& name, const QByteArray& content) {
+    CMimeBody* part = message.AddPart();
     part->PutTransferEncoding(QStringLiteral("base64"));
     part->PutContentType(QStringLiteral("application/octet-stream"));
     part->PutFileContent(Word(name), content);
     return !content.isEmpty() && part->ContentSize() == static_cast<quint64>(content.size());
 }
 
-QString DetachFileName(const QString &cleanedName)
-{
+QString DetachFileName(const QString& cleanedName) {
     // Through UTF-8 and back, so that a lone surrogate becomes U+FFFD instead of a name the
     // file system cannot hold; NUL ends a path, so it becomes a blank like the other unsafe
     // characters.
     QString name = QString::fromUtf8(cleanedName.toUtf8()).replace(QChar(u'\0'), u' ');
     bool onlyDots = true;
-    for (QChar c : name)
-        onlyDots = onlyDots && (c == u'.' || c == u' ');
-    if (onlyDots)
-        name.prepend(u'_');
-    if (name.toUtf8().size() <= kMaxFileNameBytes)
-        return name;
+    for (QChar c : name) onlyDots = onlyDots && (c == u'.' || c == u' ');
+    if (onlyDots) name.prepend(u'_');
+    if (name.toUtf8().size() <= kMaxFileNameBytes) return name;
     const qsizetype dot = name.lastIndexOf(u'.');
     const QString extension = dot > 0 && name.size() - dot <= 16 ? name.mid(dot) : QString();
     const qsizetype budget = kMaxFileNameBytes - extension.toUtf8().size();
     const QByteArray base = name.left(name.size() - extension.size()).toUtf8();
     // Cut before a byte that continues a UTF-8 sequence, so that no character is split.
     qsizetype cut = budget;
-    while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80)
-        --cut;
+    while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
     return QString::fromUtf8(base.left(cut)) + extension;
 }
 
-int WriteMailEml(const ConvertContext &context, NOTEID noteId, const MailFields &fields,
-                 const QString &emlPath)
-{
-    return WriteEml(context, noteId, fields, emlPath,
-                    QStringLiteral("ERROR:Mail Entry is Not Dump \r\n"));
+int WriteMailEml(const ConvertContext& context, NOTEID noteId, const MailFields& fields,
+                 const QString& emlPath) {
+    return WriteEml(context, noteId, fields, emlPath, QStringLiteral("ERROR:Mail Entry is Not Dump \r\n"));
 }
 
-int WriteTaskEml(const ConvertContext &context, NOTEID noteId, const TaskFields &fields,
-                 const QString &emlPath)
-{
-    return WriteEml(context, noteId, fields, emlPath,
-                    QStringLiteral("ERROR:Task Entry is Not Dump \r\n"));
+int WriteTaskEml(const ConvertContext& context, NOTEID noteId, const TaskFields& fields,
+                 const QString& emlPath) {
+    return WriteEml(context, noteId, fields, emlPath, QStringLiteral("ERROR:Task Entry is Not Dump \r\n"));
 }

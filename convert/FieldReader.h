@@ -16,17 +16,15 @@
 // A Notes status thrown by the Notes layer after the "Subject" check ends the read. The record
 // collected so far is returned and the status is stored in *thrown (0 otherwise), so that the
 // folder dump can leave the entry as it leaves one whose reading raised a status.
-MailFields ReadMailFields(const ConvertContext &context, NOTEID noteId,
-                          LNSTATUS *thrown = nullptr);
-TaskFields ReadTaskFields(const ConvertContext &context, NOTEID noteId,
-                          LNSTATUS *thrown = nullptr);
+MailFields ReadMailFields(const ConvertContext& context, NOTEID noteId, LNSTATUS* thrown = nullptr);
+TaskFields ReadTaskFields(const ConvertContext& context, NOTEID noteId, LNSTATUS* thrown = nullptr);
 
 // The text of an HTML item (type 21) from its raw value: the type word, then the text, which is
 // UTF-16LE when the value's fourth byte is 0 and 8-bit otherwise. A value of 4 bytes or fewer
 // holds no text.
-QString HtmlItemText(const std::vector<std::uint8_t> &rawValue);
+QString HtmlItemText(const std::vector<std::uint8_t>& rawValue);
 
 // The body tries of every reader: a text "Body" item; when that gives nothing, an HTML item as
 // its text, or rich text through the HTML converter, both marked as HTML in bodyIsHtml.
-void ReadBodyItem(const ConvertContext &context, LNDocument &document, QString &body,
-                  std::uint8_t &bodyIsHtml);
+void ReadBodyItem(const ConvertContext& context, LNDocument& document, QString& body,
+                  std::uint8_t& bodyIsHtml);

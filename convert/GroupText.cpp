@@ -2,17 +2,17 @@
 
 #include "convert/ConvertContext.h"
 
-int WriteGroupText(const QString &txtPath, const ContactFields &f, const ConvertContext &context)
-{
+int WriteGroupText(const QString& txtPath, const ContactFields& f, const ConvertContext& context) {
     LineFile txt(txtPath);
     if (!txt.Create())
         return WriterFailure(context, QStringLiteral("ERROR:Invalid Path. Group Entry cannot be dump. \r\n"));
     try {
-        const QString text = QStringLiteral("Group Name: ") + f.ListName + QStringLiteral("\r\n")
-            + QStringLiteral("Group Description: ") + f.ListDescription + QStringLiteral("\r\n")
-            + QStringLiteral("Group Owner: ") + f.ListOwner + QStringLiteral("\r\n")
-            + QStringLiteral("Group Members: ") + f.Members + QStringLiteral("\r\n")
-            + QStringLiteral("Comments: ") + f.Comment + QStringLiteral("\r\n");
+        const QString text = QStringLiteral("Group Name: ") + f.ListName + QStringLiteral("\r\n") +
+                             QStringLiteral("Group Description: ") + f.ListDescription +
+                             QStringLiteral("\r\n") + QStringLiteral("Group Owner: ") + f.ListOwner +
+                             QStringLiteral("\r\n") + QStringLiteral("Group Members: ") + f.Members +
+                             QStringLiteral("\r\n") + QStringLiteral("Comments: ") + f.Comment +
+                             QStringLiteral("\r\n");
         QByteArray bytes("\xFF\xFE", 2);
         for (const QChar c : text) {
             bytes.append(static_cast<char>(c.unicode() & 0xFF));

@@ -6,4 +6,4 @@
 
 // Five labelled lines (name, description, owner, members, comments) after FF FE. Returns 1 on
 // success, 0 on failure with the log line and the error counters.
-int WriteGroupText(const QString &txtPath, const ContactFields &fields, const ConvertContext &context);
+int WriteGroupText(const QString& txtPath, const ContactFields& fields, const ConvertContext& context);

@@ -25,24 +25,22 @@ void LoadAndDropStatusText(LNSTATUS status) {
 
 // Ends the conversion state whichever way a call leaves.
 struct ConversionScope {
-    HtmlBodyConverter &c;
+    HtmlBodyConverter& c;
     LNDocument document;
     bool openedHere = false;
-    explicit ConversionScope(HtmlBodyConverter &converter) : c(converter) {
-        c.converter = NewConverter();
-    }
+    explicit ConversionScope(HtmlBodyConverter& converter) : c(converter) { c.converter = NewConverter(); }
     ~ConversionScope() {
         if (openedHere) document.Close();
         c.converter = 0;
         c.referenceHandle = 0;
     }
-    ConversionScope(const ConversionScope &) = delete;
-    ConversionScope &operator=(const ConversionScope &) = delete;
+    ConversionScope(const ConversionScope&) = delete;
+    ConversionScope& operator=(const ConversionScope&) = delete;
 };
 
 }  // namespace
 
-NOTEHANDLE HtmlBodyConverter::OpenNote(LNDocument *document, bool *openedHere) {
+NOTEHANDLE HtmlBodyConverter::OpenNote(LNDocument* document, bool* openedHere) {
     *openedHere = false;
     LNSTATUS s = noteHandle ? LNGetDocumentByHandle(noteHandle, document) : LNERR_BAD_HANDLE;
     if (s != LNNOERROR && databaseHandle != 0 && noteId != 0) {
@@ -54,7 +52,7 @@ NOTEHANDLE HtmlBodyConverter::OpenNote(LNDocument *document, bool *openedHere) {
     return document->GetNoteHandle();
 }
 
-QString HtmlBodyConverter::SavePicture(const RichTextPicture &picture) {
+QString HtmlBodyConverter::SavePicture(const RichTextPicture& picture) {
     const QString folder = pictureFolder.isEmpty() ? RichTextPictureFolder() : pictureFolder;
     if (folderState_ == 0) folderState_ = PreparePrivateFolder(folder) ? 1 : -1;
     // A refused folder costs the pictures, not the text of the document.
@@ -67,7 +65,7 @@ RichTextHtmlOptions HtmlBodyConverter::Options(bool expanded) {
     RichTextHtmlOptions options;
     options.expandSections = expanded;
     options.allTableRows = expanded;
-    options.savePicture = [this, ordinal = 0](const RichTextPicture &picture) mutable {
+    options.savePicture = [this, ordinal = 0](const RichTextPicture& picture) mutable {
         referenceHandle = static_cast<std::uint32_t>(++ordinal);
         QString path = SavePicture(picture);
         referenceHandle = 0;
@@ -76,8 +74,8 @@ RichTextHtmlOptions HtmlBodyConverter::Options(bool expanded) {
     return options;
 }
 
-LNSTATUS HtmlBodyConverter::RenderItem(NOTEHANDLE note, const std::string &itemName,
-                                       const RichTextHtmlOptions &options, QString *fragment) {
+LNSTATUS HtmlBodyConverter::RenderItem(NOTEHANDLE note, const std::string& itemName,
+                                       const RichTextHtmlOptions& options, QString* fragment) {
     LNString xml;
     const LNSTATUS s = NSFItemGetRichTextXml(note, itemName, &xml);
     if (s != LNNOERROR) return s;
@@ -95,9 +93,8 @@ QString HtmlBodyConverter::ConvertNote() {
     status = LNCatchStatus([&] {
         const NOTEHANDLE note = OpenNote(&scope.document, &scope.openedHere);
         std::set<std::string> done;  // an item split into several parts is one item
-        for (const LNItem &item : scope.document.GetItems()) {
-            if (item.GetType() != LNITEMTYPE_RICHTEXT || !done.insert(item.GetName()).second)
-                continue;
+        for (const LNItem& item : scope.document.GetItems()) {
+            if (item.GetType() != LNITEMTYPE_RICHTEXT || !done.insert(item.GetName()).second) continue;
             QString fragment;
             const LNSTATUS s = RenderItem(note, item.GetName(), options, &fragment);
             if (s != LNNOERROR) throw s;
@@ -121,9 +118,8 @@ QString HtmlBodyConverter::ConvertBodyItem() {
             hasBody = false;
             throw LNSTATUS{LNERR_ITEM_NOT_FOUND};
         }
-        const LNSTATUS s = info.type == LNITEMTYPE_RICHTEXT
-                               ? RenderItem(note, "Body", options, &fragment)
-                               : LNSTATUS{LNERR_ITEM_NOT_RICHTEXT};
+        const LNSTATUS s = info.type == LNITEMTYPE_RICHTEXT ? RenderItem(note, "Body", options, &fragment)
+                                                            : LNSTATUS{LNERR_ITEM_NOT_RICHTEXT};
         if (s != LNNOERROR) throw s;
     });
     if (status != LNNOERROR) {

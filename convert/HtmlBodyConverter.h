@@ -14,10 +14,10 @@
 struct RichTextHtmlOptions;
 
 struct HtmlBodyConverter {
-    LNSTATUS status = LNNOERROR;        // the last status of the Notes layer, 0 = success
-    std::uint32_t converter = 0;        // the conversion under way, 0 when none
-    NOTEHANDLE noteHandle = 0;          // native handle of the open document
-    DHANDLE databaseHandle = 0;         // native handle of the open database
+    LNSTATUS status = LNNOERROR;  // the last status of the Notes layer, 0 = success
+    std::uint32_t converter = 0;  // the conversion under way, 0 when none
+    NOTEHANDLE noteHandle = 0;    // native handle of the open document
+    DHANDLE databaseHandle = 0;   // native handle of the open database
     NOTEID noteId = 0;
     std::uint32_t referenceHandle = 0;  // the picture being saved (ordinal + 1), 0 when none
     QString pictureFolder;              // where pictures go; empty means RichTextPictureFolder()
@@ -29,13 +29,13 @@ struct HtmlBodyConverter {
     // The item "Body" alone, without those options. Empty on any failure or without "Body".
     QString ConvertBodyItem();
 
-private:
+  private:
     RichTextHtmlOptions Options(bool expanded);
     // The handle of the document, opened by note ID when the note handle is stale; throws
     // the status on failure (only ever inside LNCatchStatus).
-    NOTEHANDLE OpenNote(LNDocument *document, bool *openedHere);
-    LNSTATUS RenderItem(NOTEHANDLE note, const std::string &itemName,
-                        const RichTextHtmlOptions &options, QString *fragment);
-    QString SavePicture(const struct RichTextPicture &picture);
+    NOTEHANDLE OpenNote(LNDocument* document, bool* openedHere);
+    LNSTATUS RenderItem(NOTEHANDLE note, const std::string& itemName, const RichTextHtmlOptions& options,
+                        QString* fragment);
+    QString SavePicture(const struct RichTextPicture& picture);
     int folderState_ = 0;  // 0 not yet checked, 1 usable, -1 refused
 };

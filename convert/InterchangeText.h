@@ -13,31 +13,31 @@ struct ConvertContext;
 // Windows-1252, the system ANSI code page on this platform. A text with a character outside
 // that code page would lose it (the platform substitutes '?'), so such a text is written as
 // UTF-8 instead; a text inside the code page gets exactly its Windows-1252 bytes.
-QByteArray EncodeAnsi(const QString &text);
+QByteArray EncodeAnsi(const QString& text);
 
 // A value written on one content line: CR LF, CR and LF become one space each, so that text
 // taken from a document can never end the line early and start a property of its own.
-QString OneLine(const QString &text);
+QString OneLine(const QString& text);
 
 // A writer's failure: one more error (and second error in counter mode 1), the line in the
 // log, and the writer's result 0.
-int WriterFailure(const ConvertContext &context, const QString &logLine);
+int WriterFailure(const ConvertContext& context, const QString& logLine);
 
 // A byte file written line by line. Every failed write is remembered, so the writer can treat
 // a full disk like the exception path of the original program instead of reporting success.
 class LineFile {
-public:
-    explicit LineFile(const QString &path) : file_(path) {}
+  public:
+    explicit LineFile(const QString& path) : file_(path) {}
     bool Create();  // truncates an existing file
-    void Write(const QByteArray &bytes);
-    void Line(const QByteArray &bytes);  // bytes + CR LF
+    void Write(const QByteArray& bytes);
+    void Line(const QByteArray& bytes);  // bytes + CR LF
     // Base64 of everything `source` still holds, without line breaks, streamed in pieces so
     // that a large attachment is never held whole in memory.
-    void WriteBase64(QIODevice &source);
+    void WriteBase64(QIODevice& source);
     bool Failed() const { return failed_; }
     bool Close();
 
-private:
+  private:
     QFile file_;
     bool failed_ = false;
 };

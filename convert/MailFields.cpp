@@ -4,19 +4,21 @@
 #include <QRegularExpression>
 #include <QTime>
 
-QString FormatDateText(const DateParts &p)
-{
+QString FormatDateText(const DateParts& p) {
     return QStringLiteral("%1/%2/%3 %4:%5:%6")
-        .arg(p.month).arg(p.day).arg(p.year).arg(p.hour).arg(p.minute).arg(p.second);
+        .arg(p.month)
+        .arg(p.day)
+        .arg(p.year)
+        .arg(p.hour)
+        .arg(p.minute)
+        .arg(p.second);
 }
 
-bool ParseDateText(const QString &text, DateParts &parts)
-{
+bool ParseDateText(const QString& text, DateParts& parts) {
     static const QRegularExpression pattern(
         QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{1,4}) (\\d{1,2}):(\\d{1,2}):(\\d{1,2})$"));
     const QRegularExpressionMatch m = pattern.match(text);
-    if (!m.hasMatch())
-        return false;
+    if (!m.hasMatch()) return false;
     DateParts read;
     read.month = m.captured(1).toInt();
     read.day = m.captured(2).toInt();

@@ -17,15 +17,15 @@ struct MailFields {
     std::uint8_t bodyIsHtml = 0;
     std::uint8_t hasPlainBody = 0;  // never set by the mail reader
     QString body;
-    QString plainBody;              // never set by the mail reader
-    QString categories;             // joined with ";"
-    QString attachmentNames;        // every name followed by ", "
+    QString plainBody;        // never set by the mail reader
+    QString categories;       // joined with ";"
+    QString attachmentNames;  // every name followed by ", "
     std::uint8_t encrypted = 0;
     std::uint8_t isSigned = 0;
-    std::uint8_t readFlag = 0;      // set by the folder dump after reading
+    std::uint8_t readFlag = 0;  // set by the folder dump after reading
 
     void Reset() { *this = MailFields{}; }
-    bool operator==(const MailFields &) const = default;
+    bool operator==(const MailFields&) const = default;
 };
 
 struct TaskFields {
@@ -50,7 +50,7 @@ struct TaskFields {
     std::uint8_t readFlag = 0;
 
     void Reset() { *this = TaskFields{}; }
-    bool operator==(const TaskFields &) const = default;
+    bool operator==(const TaskFields&) const = default;
 };
 
 // The parts of a date as DateText carries them.
@@ -61,11 +61,11 @@ struct DateParts {
     int hour = 0;
     int minute = 0;
     int second = 0;
-    bool operator==(const DateParts &) const = default;
+    bool operator==(const DateParts&) const = default;
 };
 
 // "7/3/2018 9:5:0" for 3 July 2018 09:05:00.
-QString FormatDateText(const DateParts &parts);
+QString FormatDateText(const DateParts& parts);
 // Reads month/day/year hour:minute:second; false unless the text is exactly that and names a
 // real calendar date and time of day.
-bool ParseDateText(const QString &text, DateParts &parts);
+bool ParseDateText(const QString& text, DateParts& parts);

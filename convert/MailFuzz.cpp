@@ -17,26 +17,22 @@
 namespace {
 
 // The bytes split at NUL into UTF-8 texts; missing texts are empty.
-QList<QString> Texts(const std::uint8_t *data, std::size_t size, qsizetype count)
-{
+QList<QString> Texts(const std::uint8_t* data, std::size_t size, qsizetype count) {
     QList<QString> texts;
     const QList<QByteArray> pieces =
-        QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)).split('\0');
+        QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)).split('\0');
     for (qsizetype i = 0; i < count; ++i)
         texts.append(i < pieces.size() ? QString::fromUtf8(pieces[i]) : QString());
     return texts;
 }
 
-void Require(bool condition)
-{
-    if (!condition)
-        std::abort();
+void Require(bool condition) {
+    if (!condition) std::abort();
 }
 
 }  // namespace
 
-int FuzzMailTexts(const std::uint8_t *data, std::size_t size)
-{
+int FuzzMailTexts(const std::uint8_t* data, std::size_t size) {
     const QList<QString> t = Texts(data, size, 5);
     RunOptions options;
     options.smtpDomain = t[3];
@@ -55,8 +51,7 @@ int FuzzMailTexts(const std::uint8_t *data, std::size_t size)
 
     const QString cleaned = CleanName(t[4]);
     Require(cleaned.size() == t[4].size());
-    for (QChar c : QStringLiteral("/\\:*?<>|\"\r\n\t"))
-        Require(!cleaned.contains(c));
+    for (QChar c : QStringLiteral("/\\:*?<>|\"\r\n\t")) Require(!cleaned.contains(c));
     const QString file = DetachFileName(cleaned);
     Require(!file.isEmpty() && file != QStringLiteral(".") && file != QStringLiteral(".."));
     Require(!file.contains(u'/') && !file.contains(QChar(u'\0')));
@@ -66,8 +61,7 @@ int FuzzMailTexts(const std::uint8_t *data, std::size_t size)
     return 0;
 }
 
-int FuzzEmlWriter(const std::uint8_t *data, std::size_t size)
-{
+int FuzzEmlWriter(const std::uint8_t* data, std::size_t size) {
     const QList<QString> t = Texts(data, size, 8);
     MailFields fields;
     fields.from = t[0];
@@ -80,8 +74,8 @@ int FuzzEmlWriter(const std::uint8_t *data, std::size_t size)
     fields.bodyIsHtml = size > 0 && (data[0] & 1) ? 1 : 0;
     fields.attachmentNames = t[7];  // no database: the attachment walk finds nothing
 
-    const QString path = QDir::tempPath() + QStringLiteral("/mail_fuzz_%1.eml")
-                                                .arg(QCoreApplication::applicationPid());
+    const QString path =
+        QDir::tempPath() + QStringLiteral("/mail_fuzz_%1.eml").arg(QCoreApplication::applicationPid());
     RunOptions options;
     RunCounts counts;
     const ConvertContext context{nullptr, &options, nullptr, &counts};

@@ -8,5 +8,5 @@
 #include <cstddef>
 #include <cstdint>
 
-int FuzzMailTexts(const std::uint8_t *data, std::size_t size);
-int FuzzEmlWriter(const std::uint8_t *data, std::size_t size);
+int FuzzMailTexts(const std::uint8_t* data, std::size_t size);
+int FuzzEmlWriter(const std::uint8_t* data, std::size_t size);

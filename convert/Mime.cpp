@@ -18,7 +18,9 @@ namespace {
 const QString kContentType = QStringLiteral("Content-Type");
 const QString kTransferEncoding = QStringLiteral("Content-Transfer-Encoding");
 
-bool IsSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool IsSpace(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
 
 // RFC 2045 token characters, and '.' which the parameter scan accepts in unquoted values.
 bool IsTokenChar(QChar c) {
@@ -28,7 +30,7 @@ bool IsTokenChar(QChar c) {
 
 // Finds parameter `name` in a field value, skipping ';' inside quoted strings. On success sets
 // [valueStart, valueEnd) to the parameter's value text as written.
-bool FindParameter(const QString &value, const QString &name, qsizetype &valueStart, qsizetype &valueEnd) {
+bool FindParameter(const QString& value, const QString& name, qsizetype& valueStart, qsizetype& valueEnd) {
     const qsizetype n = value.size();
     bool quoted = false;
     for (qsizetype i = 0; i < n; ++i) {
@@ -44,30 +46,24 @@ bool FindParameter(const QString &value, const QString &name, qsizetype &valueSt
             quoted = true;
             continue;
         }
-        if (c != u';')
-            continue;
+        if (c != u';') continue;
         qsizetype j = i;
-        while (j < n && (IsSpace(value[j]) || value[j] == u';'))
-            ++j;
+        while (j < n && (IsSpace(value[j]) || value[j] == u';')) ++j;
         const qsizetype eq = value.indexOf(u'=', j);
-        if (eq < 0)
-            return false;
+        if (eq < 0) return false;
         const qsizetype after = j + name.size();
         if (after > eq || QStringView(value).sliced(j, name.size()).compare(name, Qt::CaseInsensitive) != 0 ||
             !(after == eq || IsSpace(value[after])))
             continue;
         qsizetype v = eq + 1;
-        while (v < n && IsSpace(value[v]))
-            ++v;
+        while (v < n && IsSpace(value[v])) ++v;
         qsizetype e = v;
         if (e < n && value[e] == u'"') {
             for (++e; e < n && value[e] != u'"'; ++e)
-                if (value[e] == u'\\')
-                    ++e;
+                if (value[e] == u'\\') ++e;
             e = std::min(e + 1, n);
         } else {
-            while (e < n && (IsTokenChar(value[e]) || value[e] == u'.'))
-                ++e;
+            while (e < n && (IsTokenChar(value[e]) || value[e] == u'.')) ++e;
         }
         valueStart = v;
         valueEnd = e;
@@ -78,18 +74,15 @@ bool FindParameter(const QString &value, const QString &name, qsizetype &valueSt
 
 // A parameter value as a quoted string. Quotes already around the value are kept; quotes and
 // backslashes inside it are escaped so that they cannot end the string early.
-QString QuoteParameter(const QString &value) {
+QString QuoteParameter(const QString& value) {
     QStringView inner(value);
-    if (inner.startsWith(u'"'))
-        inner = inner.sliced(1);
-    if (value.size() >= 2 && inner.endsWith(u'"'))
-        inner.chop(1);
+    if (inner.startsWith(u'"')) inner = inner.sliced(1);
+    if (value.size() >= 2 && inner.endsWith(u'"')) inner.chop(1);
     QString out;
     out.reserve(inner.size() + 2);
     out += u'"';
     for (const QChar c : inner) {
-        if (c == u'"' || c == u'\\')
-            out += u'\\';
+        if (c == u'"' || c == u'\\') out += u'\\';
         out += c;
     }
     out += u'"';
@@ -97,14 +90,11 @@ QString QuoteParameter(const QString &value) {
 }
 
 QString UnquoteParameter(QStringView text) {
-    if (!text.startsWith(u'"'))
-        return text.toString();
+    if (!text.startsWith(u'"')) return text.toString();
     QString out;
     for (qsizetype i = 1; i < text.size(); ++i) {
-        if (text[i] == u'"')
-            break;
-        if (text[i] == u'\\' && i + 1 < text.size())
-            ++i;
+        if (text[i] == u'"') break;
+        if (text[i] == u'\\' && i + 1 < text.size()) ++i;
         out += text[i];
     }
     return out;
@@ -112,15 +102,14 @@ QString UnquoteParameter(QStringView text) {
 
 // A field value as bytes, with the charset its encoded words will carry. Text that the named
 // charset cannot hold, or a charset this model cannot produce, falls back to UTF-8.
-void ValueBytes(const CMimeHeaderField &field, QByteArray &bytes, QByteArray &charset) {
+void ValueBytes(const CMimeHeaderField& field, QByteArray& bytes, QByteArray& charset) {
     charset = field.charset.trimmed().toLatin1();
     const bool latin1 = mime::EqualsNoCase(charset, "iso-8859-1") || mime::EqualsNoCase(charset, "latin1");
     const bool ascii = mime::EqualsNoCase(charset, "us-ascii");
     if (latin1 || ascii) {
         const char16_t limit = latin1 ? 0x100 : 0x80;
         bool fits = true;
-        for (const QChar c : field.value)
-            fits = fits && c.unicode() < limit;
+        for (const QChar c : field.value) fits = fits && c.unicode() < limit;
         if (fits) {
             bytes = field.value.toLatin1();
             return;
@@ -130,19 +119,17 @@ void ValueBytes(const CMimeHeaderField &field, QByteArray &bytes, QByteArray &ch
     const bool utf8 = mime::EqualsNoCase(charset, "utf-8") || mime::EqualsNoCase(charset, "utf8");
     if (!charset.isEmpty() && !utf8) {
         bool allAscii = true;
-        for (const char b : bytes)
-            allAscii = allAscii && static_cast<unsigned char>(b) < 0x80;
-        if (!allAscii)
-            charset = "UTF-8";
+        for (const char b : bytes) allAscii = allAscii && static_cast<unsigned char>(b) < 0x80;
+        if (!allAscii) charset = "UTF-8";
     }
 }
 
 // One header line "Name: value" CR LF. A line break that is not a fold (CR LF followed by a
 // space or tab) would end the field early or start a forged one, so it becomes one space;
 // a name keeps only printable ASCII other than ':'.
-QByteArray FieldLine(const CMimeHeaderField &field) {
+QByteArray FieldLine(const CMimeHeaderField& field) {
     QByteArray name = field.name.toUtf8();
-    for (char &b : name)
+    for (char& b : name)
         if (static_cast<unsigned char>(b) <= 0x20 || static_cast<unsigned char>(b) >= 0x7F || b == ':')
             b = '-';
     QByteArray bytes, charset;
@@ -173,7 +160,7 @@ QByteArray FieldLine(const CMimeHeaderField &field) {
 }
 
 struct Writer {
-    char *out;
+    char* out;
     qint64 capacity;
     qint64 count = 0;
     void Put(QByteArrayView bytes) {
@@ -203,12 +190,13 @@ std::atomic<int> boundaryCounter{0};
 
 CMimeHeader::~CMimeHeader() = default;
 
-void CMimeHeader::Reset() { fields_.clear(); }
+void CMimeHeader::Reset() {
+    fields_.clear();
+}
 
-void CMimeHeader::PutField(const QString &name, const QString &value, const QString &charset) {
-    if (name.isEmpty())
-        return;
-    for (CMimeHeaderField &field : fields_) {
+void CMimeHeader::PutField(const QString& name, const QString& value, const QString& charset) {
+    if (name.isEmpty()) return;
+    for (CMimeHeaderField& field : fields_) {
         if (field.name.compare(name, Qt::CaseInsensitive) == 0) {
             field = {name, value, charset.isNull() ? QStringLiteral("") : charset};
             return;
@@ -217,25 +205,22 @@ void CMimeHeader::PutField(const QString &name, const QString &value, const QStr
     fields_.push_back({name, value, charset.isNull() ? QStringLiteral("") : charset});
 }
 
-const CMimeHeaderField *CMimeHeader::FindField(const QString &name) const {
-    for (const CMimeHeaderField &field : fields_)
-        if (field.name.compare(name, Qt::CaseInsensitive) == 0)
-            return &field;
+const CMimeHeaderField* CMimeHeader::FindField(const QString& name) const {
+    for (const CMimeHeaderField& field : fields_)
+        if (field.name.compare(name, Qt::CaseInsensitive) == 0) return &field;
     return nullptr;
 }
 
-QString CMimeHeader::Parameter(const QString &field, const QString &parameter) const {
-    const CMimeHeaderField *f = FindField(field);
+QString CMimeHeader::Parameter(const QString& field, const QString& parameter) const {
+    const CMimeHeaderField* f = FindField(field);
     qsizetype start = 0, end = 0;
-    if (!f || !FindParameter(f->value, parameter, start, end))
-        return {};
+    if (!f || !FindParameter(f->value, parameter, start, end)) return {};
     return UnquoteParameter(QStringView(f->value).sliced(start, end - start));
 }
 
-void CMimeHeader::SetParameter(const QString &field, const QString &parameter, const QString &value) {
-    for (CMimeHeaderField &f : fields_) {
-        if (f.name.compare(field, Qt::CaseInsensitive) != 0)
-            continue;
+void CMimeHeader::SetParameter(const QString& field, const QString& parameter, const QString& value) {
+    for (CMimeHeaderField& f : fields_) {
+        if (f.name.compare(field, Qt::CaseInsensitive) != 0) continue;
         const QString quoted = QuoteParameter(value);
         qsizetype start = 0, end = 0;
         if (FindParameter(f.value, parameter, start, end))
@@ -248,32 +233,33 @@ void CMimeHeader::SetParameter(const QString &field, const QString &parameter, c
 
 qint64 CMimeHeader::HeaderSize() const {
     qint64 size = 2;
-    for (const CMimeHeaderField &field : fields_)
-        size += FieldLine(field).size();
+    for (const CMimeHeaderField& field : fields_) size += FieldLine(field).size();
     return size;
 }
 
-qint64 CMimeHeader::WriteHeader(char *buffer, qint64 capacity) const {
+qint64 CMimeHeader::WriteHeader(char* buffer, qint64 capacity) const {
     Writer w{buffer, std::max<qint64>(capacity, 0)};
-    for (const CMimeHeaderField &field : fields_)
-        w.Put(FieldLine(field));
+    for (const CMimeHeaderField& field : fields_) w.Put(FieldLine(field));
     w.Put("\r\n");
     return w.count;
 }
 
-qint64 CMimeHeader::MeasureSize() const { return HeaderSize(); }
+qint64 CMimeHeader::MeasureSize() const {
+    return HeaderSize();
+}
 
-qint64 CMimeHeader::WriteTo(char *buffer, qint64 capacity) const { return WriteHeader(buffer, capacity); }
+qint64 CMimeHeader::WriteTo(char* buffer, qint64 capacity) const {
+    return WriteHeader(buffer, capacity);
+}
 
 std::optional<QByteArray> CMimeHeader::Serialize() const {
     try {
         QByteArray out(MeasureSize(), Qt::Uninitialized);
         const qint64 n = WriteTo(out.data(), out.size());
-        if (n < 0)
-            return std::nullopt;
+        if (n < 0) return std::nullopt;
         out.truncate(n);
         return out;
-    } catch (const std::bad_alloc &) {
+    } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
 }
@@ -290,31 +276,30 @@ void CMimeBody::Reset() {
 
 qint64 CMimeBody::MeasureSize() const {
     qint64 size = HeaderSize();
-    const CMimeHeaderField *encoding = FindField(kTransferEncoding);
-    std::unique_ptr<CMimeCodeBase> codec = TransferCodecRegistry::Instance().Create(encoding ? encoding->value : QString());
+    const CMimeHeaderField* encoding = FindField(kTransferEncoding);
+    std::unique_ptr<CMimeCodeBase> codec =
+        TransferCodecRegistry::Instance().Create(encoding ? encoding->value : QString());
     codec->SetInput(content_);
     size += codec->EncodedSize();
     if (!parts_.empty()) {
         const qint64 boundary = Boundary().toUtf8().size();
-        for (const auto &part : parts_)
-            size += boundary + 6 + part->MeasureSize();
+        for (const auto& part : parts_) size += boundary + 6 + part->MeasureSize();
         size += boundary + 8;
     }
     return size;
 }
 
-qint64 CMimeBody::WriteTo(char *buffer, qint64 capacity) const {
+qint64 CMimeBody::WriteTo(char* buffer, qint64 capacity) const {
     capacity = std::max<qint64>(capacity, 0);
     qint64 n = WriteHeader(buffer, capacity);
-    const CMimeHeaderField *encoding = FindField(kTransferEncoding);
-    std::unique_ptr<CMimeCodeBase> codec = TransferCodecRegistry::Instance().Create(encoding ? encoding->value : QString());
+    const CMimeHeaderField* encoding = FindField(kTransferEncoding);
+    std::unique_ptr<CMimeCodeBase> codec =
+        TransferCodecRegistry::Instance().Create(encoding ? encoding->value : QString());
     codec->SetInput(content_);
     n += codec->EncodeTo(buffer + n, capacity - n);
-    if (parts_.empty())
-        return n;
+    if (parts_.empty()) return n;
     const QByteArray boundary = Boundary().toUtf8();
-    if (boundary.isEmpty())
-        return -1;
+    if (boundary.isEmpty()) return -1;
     Writer w{buffer, capacity, n};
     for (size_t i = 0; i < parts_.size(); ++i) {
         // The delimiter's own CR LF supplies the blank line that ends the header.
@@ -324,8 +309,7 @@ qint64 CMimeBody::WriteTo(char *buffer, qint64 capacity) const {
         w.Put(boundary);
         w.Put("\r\n");
         const qint64 child = parts_[i]->WriteTo(buffer + w.count, capacity - w.count);
-        if (child < 0)
-            return -1;
+        if (child < 0) return -1;
         w.count += child;
     }
     w.Put("\r\n--");
@@ -334,40 +318,50 @@ qint64 CMimeBody::WriteTo(char *buffer, qint64 capacity) const {
     return w.count;
 }
 
-void CMimeBody::PutContentType(const QString &value, const QString &charset) { PutField(kContentType, value, charset); }
+void CMimeBody::PutContentType(const QString& value, const QString& charset) {
+    PutField(kContentType, value, charset);
+}
 
-void CMimeBody::PutTransferEncoding(const QString &value) { PutField(kTransferEncoding, value); }
+void CMimeBody::PutTransferEncoding(const QString& value) {
+    PutField(kTransferEncoding, value);
+}
 
-void CMimeBody::PutCharset(const QString &charset) {
-    if (!FindField(kContentType))
-        PutField(kContentType, QStringLiteral("text/plain"));
+void CMimeBody::PutCharset(const QString& charset) {
+    if (!FindField(kContentType)) PutField(kContentType, QStringLiteral("text/plain"));
     SetParameter(kContentType, QStringLiteral("charset"), charset);
 }
 
-void CMimeBody::PutName(const QString &name) {
-    if (!FindField(kContentType))
-        PutField(kContentType, MediaTypeForName(name));
+void CMimeBody::PutName(const QString& name) {
+    if (!FindField(kContentType)) PutField(kContentType, MediaTypeForName(name));
     SetParameter(kContentType, QStringLiteral("name"), name);
 }
 
-QString CMimeBody::MediaTypeForName(const QString &name) {
+QString CMimeBody::MediaTypeForName(const QString& name) {
     static const struct {
-        const char16_t *extension;
-        const char16_t *type;
+        const char16_t* extension;
+        const char16_t* type;
     } kTable[] = {
-        {u"xml", u"application/xml"},           {u"doc", u"application/msword"},
-        {u"rtf", u"application/rtf"},           {u"xls", u"application/vnd.ms-excel"},
-        {u"ppt", u"application/vnd.ms-powerpoint"}, {u"pdf", u"application/pdf"},
-        {u"zip", u"application/zip"},           {u"jpeg", u"image/jpeg"},
-        {u"jpg", u"image/jpeg"},                {u"gif", u"image/gif"},
-        {u"tif", u"image/tiff"},                {u"tiff", u"image/tiff"},
-        {u"wav", u"audio/basic"},               {u"mp3", u"audio/basic"},
-        {u"mpg", u"video/mpeg"},                {u"mpeg", u"video/mpeg"},
+        {u"xml", u"application/xml"},
+        {u"doc", u"application/msword"},
+        {u"rtf", u"application/rtf"},
+        {u"xls", u"application/vnd.ms-excel"},
+        {u"ppt", u"application/vnd.ms-powerpoint"},
+        {u"pdf", u"application/pdf"},
+        {u"zip", u"application/zip"},
+        {u"jpeg", u"image/jpeg"},
+        {u"jpg", u"image/jpeg"},
+        {u"gif", u"image/gif"},
+        {u"tif", u"image/tiff"},
+        {u"tiff", u"image/tiff"},
+        {u"wav", u"audio/basic"},
+        {u"mp3", u"audio/basic"},
+        {u"mpg", u"video/mpeg"},
+        {u"mpeg", u"video/mpeg"},
     };
     const qsizetype dot = name.lastIndexOf(u'.');
     if (dot >= 0) {
         const QStringView extension = QStringView(name).sliced(dot + 1);
-        for (const auto &entry : kTable)
+        for (const auto& entry : kTable)
             if (extension.compare(QStringView(entry.extension), Qt::CaseInsensitive) == 0)
                 return QString::fromUtf16(entry.type);
     }
@@ -381,21 +375,21 @@ QString CMimeBody::GenerateBoundary() const {
     const int first = random.Next();
     const int second = random.Next();
     int expected = counter;
-    if (counter > 8)
-        boundaryCounter.compare_exchange_strong(expected, 0);
+    if (counter > 8) boundaryCounter.compare_exchange_strong(expected, 0);
     char text[64];
     std::snprintf(text, sizeof text, "__=_Part_Boundary_%03d_%06d.%06d", counter, second, first);
     return QString::fromLatin1(text);
 }
 
-void CMimeBody::PutBoundary(const std::optional<QString> &boundary) {
+void CMimeBody::PutBoundary(const std::optional<QString>& boundary) {
     const QString b = boundary ? *boundary : GenerateBoundary();
-    const CMimeHeaderField *type = FindField(kContentType);
+    const CMimeHeaderField* type = FindField(kContentType);
     if (!type) {
         PutField(kContentType, QStringLiteral("multipart/mixed"));
     } else {
         const qsizetype semicolon = type->value.indexOf(u';');
-        const QStringView media = QStringView(type->value).first(semicolon < 0 ? type->value.size() : semicolon).trimmed();
+        const QStringView media =
+            QStringView(type->value).first(semicolon < 0 ? type->value.size() : semicolon).trimmed();
         const qsizetype slash = media.indexOf(u'/');
         const QStringView top = slash < 0 ? media : media.first(slash);
         if (top.compare(u"multipart", Qt::CaseInsensitive) != 0)
@@ -404,12 +398,12 @@ void CMimeBody::PutBoundary(const std::optional<QString> &boundary) {
     SetParameter(kContentType, QStringLiteral("boundary"), b);
 }
 
-CMimeBody *CMimeBody::AddPart() {
+CMimeBody* CMimeBody::AddPart() {
     parts_.push_back(std::make_unique<CMimeBody>());
     return parts_.back().get();
 }
 
-qint64 CMimeBody::PutText(const char *bytes, qint64 length) {
+qint64 CMimeBody::PutText(const char* bytes, qint64 length) {
     if (length < 0 || length > std::numeric_limits<qsizetype>::max() / 2) {
         content_ = QByteArray();
         return -1;
@@ -420,24 +414,24 @@ qint64 CMimeBody::PutText(const char *bytes, qint64 length) {
         length = static_cast<qint64>(std::strlen(bytes));
     try {
         content_ = QByteArray(bytes, length);
-    } catch (const std::bad_alloc &) {
+    } catch (const std::bad_alloc&) {
         content_ = QByteArray();
         return -1;
     }
     return length;
 }
 
-qint64 CMimeBody::PutText(const QByteArray &bytes) {
+qint64 CMimeBody::PutText(const QByteArray& bytes) {
     content_ = bytes;
     return content_.size();
 }
 
-bool CMimeBody::PutFileContent(const QString &name, const char *bytes, quint64 size) {
+bool CMimeBody::PutFileContent(const QString& name, const char* bytes, quint64 size) {
     bool ok = true;
     if (bytes && size > 0 && size < kMaxFileContent) {
         try {
             content_ = QByteArray(bytes, static_cast<qsizetype>(size));
-        } catch (const std::bad_alloc &) {
+        } catch (const std::bad_alloc&) {
             content_ = QByteArray();
             ok = false;
         }
@@ -446,9 +440,8 @@ bool CMimeBody::PutFileContent(const QString &name, const char *bytes, quint64 s
     return ok;
 }
 
-bool CMimeBody::PutFileContent(const QString &name, const QByteArray &bytes) {
-    if (!bytes.isEmpty() && static_cast<quint64>(bytes.size()) < kMaxFileContent)
-        content_ = bytes;
+bool CMimeBody::PutFileContent(const QString& name, const QByteArray& bytes) {
+    if (!bytes.isEmpty() && static_cast<quint64>(bytes.size()) < kMaxFileContent) content_ = bytes;
     PutName(name.sliced(name.lastIndexOf(u'\\') + 1));
     return true;
 }
@@ -469,64 +462,88 @@ bool CMimeMessage::PutDate(int year, int month, int day, int hour, int minute, i
     broken.tm_sec = second;
     broken.tm_isdst = -1;
     const std::time_t instant = std::mktime(&broken);
-    if (instant < 0)
-        return false;
+    if (instant < 0) return false;
     std::tm local{}, utc{};
-    if (!localtime_r(&instant, &local) || !gmtime_r(&instant, &utc))
-        return false;
+    if (!localtime_r(&instant, &local) || !gmtime_r(&instant, &utc)) return false;
     int dayDifference = local.tm_mday - utc.tm_mday;
     if (dayDifference > 1)
         dayDifference = -1;  // the month wrapped: local is the last day, UTC the first
     else if (dayDifference < -1)
         dayDifference = 1;
-    const int offset = dayDifference * 1440 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
-    static const char *const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char *const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+    const int offset =
+        dayDifference * 1440 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const int absolute = offset < 0 ? -offset : offset;
     char text[40];
-    std::snprintf(text, sizeof text, "%s, %d %s %d %02d:%02d:%02d %c%02d%02d", kDays[local.tm_wday], local.tm_mday,
-                  kMonths[local.tm_mon], local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec,
-                  offset >= 0 ? '+' : '-', absolute / 60, absolute % 60);
+    std::snprintf(text, sizeof text, "%s, %d %s %d %02d:%02d:%02d %c%02d%02d", kDays[local.tm_wday],
+                  local.tm_mday, kMonths[local.tm_mon], local.tm_year + 1900, local.tm_hour, local.tm_min,
+                  local.tm_sec, offset >= 0 ? '+' : '-', absolute / 60, absolute % 60);
     PutField(QStringLiteral("Date"), QString::fromLatin1(text));
     return true;
 }
 
-void CMimeMessage::PutFrom(const QString &value, const QString &charset) { PutField(QStringLiteral("From"), value, charset); }
-void CMimeMessage::PutTo(const QString &value, const QString &charset) { PutField(QStringLiteral("To"), value, charset); }
-void CMimeMessage::PutCc(const QString &value, const QString &charset) { PutField(QStringLiteral("CC"), value, charset); }
-void CMimeMessage::PutBcc(const QString &value, const QString &charset) { PutField(QStringLiteral("BCC"), value, charset); }
-void CMimeMessage::PutSubject(const QString &value, const QString &charset) {
+void CMimeMessage::PutFrom(const QString& value, const QString& charset) {
+    PutField(QStringLiteral("From"), value, charset);
+}
+void CMimeMessage::PutTo(const QString& value, const QString& charset) {
+    PutField(QStringLiteral("To"), value, charset);
+}
+void CMimeMessage::PutCc(const QString& value, const QString& charset) {
+    PutField(QStringLiteral("CC"), value, charset);
+}
+void CMimeMessage::PutBcc(const QString& value, const QString& charset) {
+    PutField(QStringLiteral("BCC"), value, charset);
+}
+void CMimeMessage::PutSubject(const QString& value, const QString& charset) {
     PutField(QStringLiteral("Subject"), value, charset);
 }
 
 // ---------------------------------------------------------------------------- fuzz entry
 
-int FuzzMimeMessage(const uint8_t *data, size_t size) {
+int FuzzMimeMessage(const uint8_t* data, size_t size) {
     const QList<QByteArray> pieces =
-        QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)).split('\0');
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size))
+            .split('\0');
     auto piece = [&](qsizetype i) { return i < pieces.size() ? QString::fromUtf8(pieces[i]) : QString(); };
-    static const char *const kEncodings[] = {"base64", "quoted-printable", "8bit", ""};
+    static const char* const kEncodings[] = {"base64", "quoted-printable", "8bit", ""};
     CMimeMessage message;
-    CMimeBody *current = &message;
+    CMimeBody* current = &message;
     for (qsizetype i = 0; i + 4 <= pieces.size(); i += 4) {
-        const QByteArray &op = pieces[i];
+        const QByteArray& op = pieces[i];
         const int kind = op.isEmpty() ? 0 : static_cast<unsigned char>(op[0]) % 8;
         switch (kind) {
-        case 0: current->PutField(piece(i + 1), piece(i + 2), piece(i + 3)); break;
-        case 1: current->PutBoundary(pieces[i + 1].isEmpty() ? std::nullopt : std::optional<QString>(piece(i + 1))); break;
-        case 2: current = message.AddPart(); break;
-        case 3: current = current->AddPart(); break;
-        case 4: current->PutText(pieces[i + 1]); break;
-        case 5: current->PutTransferEncoding(QString::fromLatin1(kEncodings[pieces[i + 1].size() % 4])); break;
-        case 6: current->PutFileContent(piece(i + 1), pieces[i + 2]); break;
-        default: current->SetParameter(piece(i + 1), piece(i + 2), piece(i + 3)); break;
+            case 0:
+                current->PutField(piece(i + 1), piece(i + 2), piece(i + 3));
+                break;
+            case 1:
+                current->PutBoundary(pieces[i + 1].isEmpty() ? std::nullopt
+                                                             : std::optional<QString>(piece(i + 1)));
+                break;
+            case 2:
+                current = message.AddPart();
+                break;
+            case 3:
+                current = current->AddPart();
+                break;
+            case 4:
+                current->PutText(pieces[i + 1]);
+                break;
+            case 5:
+                current->PutTransferEncoding(QString::fromLatin1(kEncodings[pieces[i + 1].size() % 4]));
+                break;
+            case 6:
+                current->PutFileContent(piece(i + 1), pieces[i + 2]);
+                break;
+            default:
+                current->SetParameter(piece(i + 1), piece(i + 2), piece(i + 3));
+                break;
         }
     }
     const qint64 measured = message.MeasureSize();
     QByteArray buffer(measured + 8, '\x7F');
     const qint64 written = message.WriteTo(buffer.data(), measured);
-    if (written > measured || buffer.right(8) != QByteArray(8, '\x7F'))
-        __builtin_trap();
+    if (written > measured || buffer.right(8) != QByteArray(8, '\x7F')) __builtin_trap();
     return 0;
 }

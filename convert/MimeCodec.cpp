@@ -13,19 +13,18 @@ const char kHexDigits[] = "0123456789ABCDEF";
 struct CountSink {
     qint64 count = 0;
     void Put(char) { ++count; }
-    void Put(const char *, qint64 n) { count += n; }
+    void Put(const char*, qint64 n) { count += n; }
     bool Full() const { return false; }
 };
 
 struct BufferSink {
-    char *out;
+    char* out;
     qint64 capacity;
     qint64 count = 0;
     void Put(char c) {
-        if (count < capacity)
-            out[count++] = c;
+        if (count < capacity) out[count++] = c;
     }
-    void Put(const char *p, qint64 n) {
+    void Put(const char* p, qint64 n) {
         const qint64 m = std::min(n, capacity - count);
         if (m > 0) {
             std::memcpy(out + count, p, static_cast<size_t>(m));
@@ -52,16 +51,17 @@ int HexValue(unsigned char c) {
 }
 
 // Encodes one group of 1 to 3 bytes into 4 characters with '=' fill.
-void Base64Group(const unsigned char *in, qint64 n, char *out) {
-    const unsigned v = (unsigned(in[0]) << 16) | (n > 1 ? unsigned(in[1]) << 8 : 0u) |
-                       (n > 2 ? unsigned(in[2]) : 0u);
+void Base64Group(const unsigned char* in, qint64 n, char* out) {
+    const unsigned v =
+        (unsigned(in[0]) << 16) | (n > 1 ? unsigned(in[1]) << 8 : 0u) | (n > 2 ? unsigned(in[2]) : 0u);
     out[0] = kBase64Alphabet[(v >> 18) & 63];
     out[1] = kBase64Alphabet[(v >> 12) & 63];
     out[2] = n > 1 ? kBase64Alphabet[(v >> 6) & 63] : '=';
     out[3] = n > 2 ? kBase64Alphabet[v & 63] : '=';
 }
 
-template <class Sink> void Base64Run(const unsigned char *in, qint64 length, bool breakLines, Sink &sink) {
+template <class Sink>
+void Base64Run(const unsigned char* in, qint64 length, bool breakLines, Sink& sink) {
     // 57 input bytes make one full line of 76 characters.
     constexpr qint64 kLineBytes = 57;
     char line[80];
@@ -80,9 +80,12 @@ template <class Sink> void Base64Run(const unsigned char *in, qint64 length, boo
     }
 }
 
-bool IsPlainQP(unsigned char c) { return c >= '!' && c <= '~' && c != '='; }
+bool IsPlainQP(unsigned char c) {
+    return c >= '!' && c <= '~' && c != '=';
+}
 
-template <class Sink> void QPRun(const unsigned char *in, qint64 length, bool encodeBreaks, Sink &sink) {
+template <class Sink>
+void QPRun(const unsigned char* in, qint64 length, bool encodeBreaks, Sink& sink) {
     // The current output line; a line never holds more than 75 characters plus the '=' of a
     // soft break, so 80 bytes suffice.
     char line[80];
@@ -108,8 +111,8 @@ template <class Sink> void QPRun(const unsigned char *in, qint64 length, bool en
         qint64 width = 1;
         bool breakable = false;
         const bool lineEndFollows = i + 1 == length || in[i + 1] == '\r';
-        const bool dotLine = c == '.' && !encodeBreaks && i >= 2 && in[i - 2] == '\r' &&
-                             in[i - 1] == '\n' && i + 2 < length && in[i + 1] == '\r' && in[i + 2] == '\n';
+        const bool dotLine = c == '.' && !encodeBreaks && i >= 2 && in[i - 2] == '\r' && in[i - 1] == '\n' &&
+                             i + 2 < length && in[i + 1] == '\r' && in[i + 2] == '\n';
         if ((c == ' ' || c == '\t') && !lineEndFollows) {
             token[0] = static_cast<char>(c);
             breakable = true;
@@ -122,14 +125,11 @@ template <class Sink> void QPRun(const unsigned char *in, qint64 length, bool en
             width = 3;
         }
         if (lineLen + width >= 76) {
-            if (lastSpace >= 0)
-                softBreak(lastSpace + 1);
-            if (lineLen + width >= 76)
-                softBreak(lineLen);
+            if (lastSpace >= 0) softBreak(lastSpace + 1);
+            if (lineLen + width >= 76) softBreak(lineLen);
         }
         std::memcpy(line + lineLen, token, static_cast<size_t>(width));
-        if (breakable && lineLen > 0)
-            lastSpace = lineLen;
+        if (breakable && lineLen > 0) lastSpace = lineLen;
         lineLen += width;
     }
     sink.Put(line, lineLen);
@@ -142,11 +142,11 @@ namespace mime {
 QByteArray Base64(QByteArrayView in) {
     QByteArray out((in.size() + 2) / 3 * 4, Qt::Uninitialized);
     BufferSink sink{out.data(), out.size()};
-    Base64Run(reinterpret_cast<const unsigned char *>(in.data()), in.size(), false, sink);
+    Base64Run(reinterpret_cast<const unsigned char*>(in.data()), in.size(), false, sink);
     return out;
 }
 
-bool DecodeBase64(QByteArrayView in, QByteArray &out, bool strict) {
+bool DecodeBase64(QByteArrayView in, QByteArray& out, bool strict) {
     out.clear();
     out.reserve(in.size() / 4 * 3 + 3);
     unsigned bits = 0;
@@ -154,14 +154,12 @@ bool DecodeBase64(QByteArrayView in, QByteArray &out, bool strict) {
     for (const char ch : in) {
         const unsigned char c = static_cast<unsigned char>(ch);
         if (c == '=') {
-            if (strict)
-                continue;
+            if (strict) continue;
             break;
         }
         const int v = Base64Value(c);
         if (v < 0) {
-            if (strict)
-                return false;
+            if (strict) return false;
             continue;
         }
         bits = (bits << 6) | unsigned(v);
@@ -174,14 +172,14 @@ bool DecodeBase64(QByteArrayView in, QByteArray &out, bool strict) {
         }
     }
     // A final group of 2 or 3 characters carries 1 or 2 bytes; a lone character carries none.
-    if (count >= 2)
-        out.append(static_cast<char>((bits >> (count == 2 ? 4 : 10)) & 0xFF));
-    if (count == 3)
-        out.append(static_cast<char>((bits >> 2) & 0xFF));
+    if (count >= 2) out.append(static_cast<char>((bits >> (count == 2 ? 4 : 10)) & 0xFF));
+    if (count == 3) out.append(static_cast<char>((bits >> 2) & 0xFF));
     return true;
 }
 
-bool EqualsNoCase(QByteArrayView a, QByteArrayView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool EqualsNoCase(QByteArrayView a, QByteArrayView b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 }  // namespace mime
 
@@ -194,21 +192,27 @@ void CMimeCodeBase::SetInput(QByteArrayView input) {
     length_ = input.size();
 }
 
-void CMimeCodeBase::SetInput(const char *bytes, qint64 length) {
+void CMimeCodeBase::SetInput(const char* bytes, qint64 length) {
     input_ = bytes;
     length_ = bytes ? std::max<qint64>(length, 0) : 0;
 }
 
-qint64 CMimeCodeBase::EncodedSize() const { return length_; }
-qint64 CMimeCodeBase::DecodedSize() const { return length_; }
+qint64 CMimeCodeBase::EncodedSize() const {
+    return length_;
+}
+qint64 CMimeCodeBase::DecodedSize() const {
+    return length_;
+}
 
-qint64 CMimeCodeBase::EncodeTo(char *out, qint64 capacity) const {
+qint64 CMimeCodeBase::EncodeTo(char* out, qint64 capacity) const {
     BufferSink sink{out, std::max<qint64>(capacity, 0)};
     sink.Put(input_, length_);
     return sink.count;
 }
 
-qint64 CMimeCodeBase::DecodeTo(char *out, qint64 capacity) const { return CMimeCodeBase::EncodeTo(out, capacity); }
+qint64 CMimeCodeBase::DecodeTo(char* out, qint64 capacity) const {
+    return CMimeCodeBase::EncodeTo(out, capacity);
+}
 
 QByteArray CMimeCodeBase::Encode() const {
     QByteArray out(EncodedSize(), Qt::Uninitialized);
@@ -229,15 +233,17 @@ qint64 CMimeCodeBase64::EncodedSize() const {
     return option_ ? n + 2 * (n / 76) + 2 : n;
 }
 
-qint64 CMimeCodeBase64::EncodeTo(char *out, qint64 capacity) const {
+qint64 CMimeCodeBase64::EncodeTo(char* out, qint64 capacity) const {
     BufferSink sink{out, std::max<qint64>(capacity, 0)};
-    Base64Run(reinterpret_cast<const unsigned char *>(input_), length_, option_, sink);
+    Base64Run(reinterpret_cast<const unsigned char*>(input_), length_, option_, sink);
     return sink.count;
 }
 
-qint64 CMimeCodeBase64::DecodedSize() const { return length_ / 4 * 3 + 3; }
+qint64 CMimeCodeBase64::DecodedSize() const {
+    return length_ / 4 * 3 + 3;
+}
 
-qint64 CMimeCodeBase64::DecodeTo(char *out, qint64 capacity) const {
+qint64 CMimeCodeBase64::DecodeTo(char* out, qint64 capacity) const {
     QByteArray bytes;
     mime::DecodeBase64(QByteArrayView(input_, length_), bytes, false);
     BufferSink sink{out, std::max<qint64>(capacity, 0)};
@@ -254,26 +260,25 @@ qint64 CMimeCodeBase64::DecodeTo(char *out, qint64 capacity) const {
 qint64 CMimeCodeQP::EncodedSize() const {
     qint64 total = length_;
     for (qint64 i = 0; i < length_; ++i)
-        if (!IsPlainQP(static_cast<unsigned char>(input_[i])))
-            total += 2;
+        if (!IsPlainQP(static_cast<unsigned char>(input_[i]))) total += 2;
     return total + 6 * (total / 74);
 }
 
 qint64 CMimeCodeQP::EncodedSizeExact() const {
     CountSink sink;
-    QPRun(reinterpret_cast<const unsigned char *>(input_), length_, option_, sink);
+    QPRun(reinterpret_cast<const unsigned char*>(input_), length_, option_, sink);
     return sink.count;
 }
 
-qint64 CMimeCodeQP::EncodeTo(char *out, qint64 capacity) const {
+qint64 CMimeCodeQP::EncodeTo(char* out, qint64 capacity) const {
     BufferSink sink{out, std::max<qint64>(capacity, 0)};
-    QPRun(reinterpret_cast<const unsigned char *>(input_), length_, option_, sink);
+    QPRun(reinterpret_cast<const unsigned char*>(input_), length_, option_, sink);
     return sink.count;
 }
 
-qint64 CMimeCodeQP::DecodeTo(char *out, qint64 capacity) const {
+qint64 CMimeCodeQP::DecodeTo(char* out, qint64 capacity) const {
     BufferSink sink{out, std::max<qint64>(capacity, 0)};
-    const auto *in = reinterpret_cast<const unsigned char *>(input_);
+    const auto* in = reinterpret_cast<const unsigned char*>(input_);
     for (qint64 i = 0; i < length_ && !sink.Full(); ++i) {
         if (in[i] != '=') {
             sink.Put(static_cast<char>(in[i]));
@@ -299,8 +304,8 @@ namespace {
 
 bool QVerbatim(unsigned char c, CMimeEncodedWord::QContext context) {
     if (context == CMimeEncodedWord::QContext::Phrase)
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-               c == '!' || c == '*' || c == '+' || c == '-' || c == '/';
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '!' ||
+               c == '*' || c == '+' || c == '-' || c == '/';
     return (c >= '!' && c <= '<') || c == '>' || (c >= '@' && c <= '^') || (c >= '`' && c <= '~');
 }
 
@@ -310,11 +315,10 @@ bool IsUtf8Charset(QByteArrayView charset) {
 
 // Length of the character that starts at in[i]: for UTF-8 a lead byte and its continuation
 // bytes (RFC 2047 section 5 forbids splitting a character across words), else one byte.
-qint64 CharLength(const unsigned char *in, qint64 i, qint64 length, bool utf8) {
+qint64 CharLength(const unsigned char* in, qint64 i, qint64 length, bool utf8) {
     qint64 n = 1;
     if (utf8)
-        while (i + n < length && n < 4 && (in[i + n] & 0xC0) == 0x80)
-            ++n;
+        while (i + n < length && n < 4 && (in[i + n] & 0xC0) == 0x80) ++n;
     return n;
 }
 
@@ -326,15 +330,17 @@ qint64 CMimeEncodedWord::BytesPerBWord() const {
     return std::max<qint64>(3, (68 - charset_.size()) / 4 * 3);
 }
 
-qint64 CMimeEncodedWord::CharsPerQWord() const { return std::max<qint64>(3, 68 - charset_.size()); }
+qint64 CMimeEncodedWord::CharsPerQWord() const {
+    return std::max<qint64>(3, 68 - charset_.size());
+}
 
-template <class Sink> void CMimeEncodedWord::Run(Sink &sink) const {
-    const auto *in = reinterpret_cast<const unsigned char *>(input_);
+template <class Sink>
+void CMimeEncodedWord::Run(Sink& sink) const {
+    const auto* in = reinterpret_cast<const unsigned char*>(input_);
     const bool utf8 = IsUtf8Charset(charset_);
     const char letter = IsBEncoding() ? 'B' : 'Q';
     auto open = [&](bool first) {
-        if (!first)
-            sink.Put(' ');
+        if (!first) sink.Put(' ');
         sink.Put("=?", 2);
         sink.Put(charset_.constData(), charset_.size());
         sink.Put('?');
@@ -349,10 +355,8 @@ template <class Sink> void CMimeEncodedWord::Run(Sink &sink) const {
             // Step back to the lead byte of a split character, unless the word would be empty.
             if (utf8 && end < length_) {
                 qint64 back = end;
-                while (back > start && (in[back] & 0xC0) == 0x80 && end - back < 3)
-                    --back;
-                if (back > start && (in[back] & 0xC0) != 0x80)
-                    end = back;
+                while (back > start && (in[back] & 0xC0) == 0x80 && end - back < 3) --back;
+                if (back > start && (in[back] & 0xC0) != 0x80) end = back;
             }
             open(start == 0);
             for (qint64 g = start; g < end; g += 3) {
@@ -370,11 +374,9 @@ template <class Sink> void CMimeEncodedWord::Run(Sink &sink) const {
     for (qint64 i = 0; i < length_ && !sink.Full();) {
         const qint64 n = CharLength(in, i, length_, utf8);
         qint64 width = 0;
-        for (qint64 j = i; j < i + n; ++j)
-            width += QVerbatim(in[j], qContext_) ? 1 : 3;
+        for (qint64 j = i; j < i + n; ++j) width += QVerbatim(in[j], qContext_) ? 1 : 3;
         if (!any || (wordChars > 0 && wordChars + width > maxChars)) {
-            if (any)
-                sink.Put("?=", 2);
+            if (any) sink.Put("?=", 2);
             open(!any);
             any = true;
             wordChars = 0;
@@ -390,8 +392,7 @@ template <class Sink> void CMimeEncodedWord::Run(Sink &sink) const {
         wordChars += width;
         i += n;
     }
-    if (any)
-        sink.Put("?=", 2);
+    if (any) sink.Put("?=", 2);
 }
 
 qint64 CMimeEncodedWord::EncodedSize() const {
@@ -400,7 +401,7 @@ qint64 CMimeEncodedWord::EncodedSize() const {
     return sink.count;
 }
 
-qint64 CMimeEncodedWord::EncodeTo(char *out, qint64 capacity) const {
+qint64 CMimeEncodedWord::EncodeTo(char* out, qint64 capacity) const {
     BufferSink sink{out, std::max<qint64>(capacity, 0)};
     Run(sink);
     return sink.count;
@@ -413,15 +414,16 @@ TransferCodecRegistry::TransferCodecRegistry() {
     Register(QStringLiteral("base64"), [] { return std::make_unique<CMimeCodeBase64>(); });
 }
 
-TransferCodecRegistry &TransferCodecRegistry::Instance() {
+TransferCodecRegistry& TransferCodecRegistry::Instance() {
     static TransferCodecRegistry registry;
     return registry;
 }
 
-void TransferCodecRegistry::Register(const QString &name, Factory factory) { factories_.Register(name, std::move(factory)); }
+void TransferCodecRegistry::Register(const QString& name, Factory factory) {
+    factories_.Register(name, std::move(factory));
+}
 
-std::unique_ptr<CMimeCodeBase> TransferCodecRegistry::Create(const QString &name) const {
-    if (const Factory *factory = factories_.Find(name.trimmed()))
-        return (*factory)();
+std::unique_ptr<CMimeCodeBase> TransferCodecRegistry::Create(const QString& name) const {
+    if (const Factory* factory = factories_.Find(name.trimmed())) return (*factory)();
     return std::make_unique<CMimeCodeBase>();
 }

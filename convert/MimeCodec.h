@@ -16,14 +16,14 @@
 // The identity codec: both sizes are the input length and both operations copy as much of
 // the input as fits.
 class CMimeCodeBase {
-public:
+  public:
     CMimeCodeBase() = default;
     virtual ~CMimeCodeBase();
-    CMimeCodeBase(const CMimeCodeBase &) = default;
-    CMimeCodeBase &operator=(const CMimeCodeBase &) = default;
+    CMimeCodeBase(const CMimeCodeBase&) = default;
+    CMimeCodeBase& operator=(const CMimeCodeBase&) = default;
 
     void SetInput(QByteArrayView input);
-    void SetInput(const char *bytes, qint64 length);
+    void SetInput(const char* bytes, qint64 length);
     QByteArrayView Input() const { return {input_, length_}; }
 
     // Meaning depends on the codec: base64 = break lines, QP = encode line breaks too.
@@ -35,15 +35,15 @@ public:
     virtual qint64 EncodedSize() const;
     virtual qint64 DecodedSize() const;
     // Write at most `capacity` bytes to `out`; return the number written.
-    virtual qint64 EncodeTo(char *out, qint64 capacity) const;
-    virtual qint64 DecodeTo(char *out, qint64 capacity) const;
+    virtual qint64 EncodeTo(char* out, qint64 capacity) const;
+    virtual qint64 DecodeTo(char* out, qint64 capacity) const;
 
     // Convenience for callers that want the whole result: EncodedSize bytes, trimmed.
     QByteArray Encode() const;
     QByteArray Decode() const;
 
-protected:
-    const char *input_ = nullptr;
+  protected:
+    const char* input_ = nullptr;
     qint64 length_ = 0;
     bool option_ = false;
 };
@@ -52,27 +52,27 @@ protected:
 // and once more after a last, shorter line. Decoding skips bytes outside the alphabet and
 // stops at the first '='.
 class CMimeCodeBase64 : public CMimeCodeBase {
-public:
+  public:
     CMimeCodeBase64() { option_ = true; }
     qint64 EncodedSize() const override;
     qint64 DecodedSize() const override;
-    qint64 EncodeTo(char *out, qint64 capacity) const override;
-    qint64 DecodeTo(char *out, qint64 capacity) const override;
+    qint64 EncodeTo(char* out, qint64 capacity) const override;
+    qint64 DecodeTo(char* out, qint64 capacity) const override;
 };
 
 // RFC 2045 quoted-printable with soft breaks before 76 characters. With the option off (the
 // default, and the only setting this system uses) CR and LF are written verbatim.
 class CMimeCodeQP : public CMimeCodeBase {
-public:
+  public:
     qint64 EncodedSize() const override;
     qint64 EncodedSizeExact() const;  // runs the encoder without writing
-    qint64 EncodeTo(char *out, qint64 capacity) const override;
-    qint64 DecodeTo(char *out, qint64 capacity) const override;
+    qint64 EncodeTo(char* out, qint64 capacity) const override;
+    qint64 DecodeTo(char* out, qint64 capacity) const override;
 };
 
 // RFC 2047 encoded words: the whole input becomes one or more words separated by one space.
 class CMimeEncodedWord : public CMimeCodeBase {
-public:
+  public:
     // Which bytes a 'Q' word may carry verbatim (RFC 2047 section 5).
     enum class QContext {
         Text,    // (1) unstructured text: every printable byte but '=', '?', '_'
@@ -81,20 +81,21 @@ public:
 
     void SetEncoding(char letter) { encoding_ = letter; }  // 'B' or 'Q', any case
     char Encoding() const { return encoding_; }
-    void SetCharset(const QByteArray &charset) { charset_ = charset; }
+    void SetCharset(const QByteArray& charset) { charset_ = charset; }
     QByteArray Charset() const { return charset_; }
     void SetQContext(QContext context) { qContext_ = context; }
 
     qint64 EncodedSize() const override;
-    qint64 EncodeTo(char *out, qint64 capacity) const override;
+    qint64 EncodeTo(char* out, qint64 capacity) const override;
 
     // Bytes of input one 'B' word carries, and the encoded-text characters one 'Q' word holds.
     qint64 BytesPerBWord() const;
     qint64 CharsPerQWord() const;
 
-private:
+  private:
     bool IsBEncoding() const { return encoding_ == 'B' || encoding_ == 'b'; }
-    template <class Sink> void Run(Sink &sink) const;
+    template <class Sink>
+    void Run(Sink& sink) const;
 
     char encoding_ = 'B';
     QByteArray charset_;
@@ -104,10 +105,11 @@ private:
 namespace mime {
 // A table from names to factories: names compare without regard to case, and registering a
 // name again replaces the earlier entry.
-template <class Factory> class NamedFactories {
-public:
-    void Register(const QString &name, Factory factory) {
-        for (auto &entry : entries_) {
+template <class Factory>
+class NamedFactories {
+  public:
+    void Register(const QString& name, Factory factory) {
+        for (auto& entry : entries_) {
             if (entry.first.compare(name, Qt::CaseInsensitive) == 0) {
                 entry.second = std::move(factory);
                 return;
@@ -115,14 +117,13 @@ public:
         }
         entries_.emplace_back(name, std::move(factory));
     }
-    const Factory *Find(const QString &name) const {
-        for (const auto &entry : entries_)
-            if (entry.first.compare(name, Qt::CaseInsensitive) == 0)
-                return &entry.second;
+    const Factory* Find(const QString& name) const {
+        for (const auto& entry : entries_)
+            if (entry.first.compare(name, Qt::CaseInsensitive) == 0) return &entry.second;
         return nullptr;
     }
 
-private:
+  private:
     std::vector<std::pair<QString, Factory>> entries_;
 };
 }  // namespace mime
@@ -131,15 +132,15 @@ private:
 // empty one, gives the identity codec. Names compare without regard to case; registering a
 // name again replaces the earlier entry. Filled before the first message is built.
 class TransferCodecRegistry {
-public:
+  public:
     using Factory = std::function<std::unique_ptr<CMimeCodeBase>()>;
 
-    static TransferCodecRegistry &Instance();
+    static TransferCodecRegistry& Instance();
 
-    void Register(const QString &name, Factory factory);
-    std::unique_ptr<CMimeCodeBase> Create(const QString &name) const;
+    void Register(const QString& name, Factory factory);
+    std::unique_ptr<CMimeCodeBase> Create(const QString& name) const;
 
-private:
+  private:
     TransferCodecRegistry();
     mime::NamedFactories<Factory> factories_;
 };
@@ -150,7 +151,7 @@ namespace mime {
 QByteArray Base64(QByteArrayView in);
 // Decodes base64 text. Lenient: bytes outside the alphabet are skipped and the first '='
 // ends the text. Strict: any byte outside the alphabet and '=' fails (returns false).
-bool DecodeBase64(QByteArrayView in, QByteArray &out, bool strict);
+bool DecodeBase64(QByteArrayView in, QByteArray& out, bool strict);
 // ASCII case-insensitive equality of two byte strings.
 bool EqualsNoCase(QByteArrayView a, QByteArrayView b);
 }  // namespace mime

@@ -11,14 +11,25 @@
 namespace {
 
 // Appends the entity of a character that HTML treats as markup; false for any other character.
-bool AppendEscaped(QString *out, QChar c) {
+bool AppendEscaped(QString* out, QChar c) {
     switch (c.unicode()) {
-    case u'&': *out += QLatin1String("&amp;"); return true;
-    case u'<': *out += QLatin1String("&lt;"); return true;
-    case u'>': *out += QLatin1String("&gt;"); return true;
-    case u'"': *out += QLatin1String("&quot;"); return true;
-    case u'\'': *out += QLatin1String("&#39;"); return true;
-    default: return false;
+        case u'&':
+            *out += QLatin1String("&amp;");
+            return true;
+        case u'<':
+            *out += QLatin1String("&lt;");
+            return true;
+        case u'>':
+            *out += QLatin1String("&gt;");
+            return true;
+        case u'"':
+            *out += QLatin1String("&quot;");
+            return true;
+        case u'\'':
+            *out += QLatin1String("&#39;");
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -31,24 +42,59 @@ const QString kCrLf = QStringLiteral("\r\n");
 // Elements whose content is program code, binary data or design information: never text.
 bool IsSkippedElement(QStringView n) {
     static const QSet<QString> skipped = {
-        "code", "formula", "lotusscript", "javascript", "simpleaction", "action",
-        "gif", "jpeg", "png", "bmp", "notesbitmap", "cgm", "pict", "svg", "imageref",
-        "object", "objectref", "filedata", "border", "parstyle", "tablecolumn", "tablerowstyle",
-        "embeddedview", "embeddedoutline", "embeddedcontrol", "embeddeddatepicker",
-        "embeddedfolderpane", "embeddednavigator", "embeddedschedulertools",
-        "embeddededitor", "embeddedcontactlist", "embeddedgroupscheduler", "field", "area",
-        "keyword", "sharedfield", "datetimeformat", "numberformat", "namesformat",
-        "textproperty", "attachmentref", "popuptext", "background",
+        "code",
+        "formula",
+        "lotusscript",
+        "javascript",
+        "simpleaction",
+        "action",
+        "gif",
+        "jpeg",
+        "png",
+        "bmp",
+        "notesbitmap",
+        "cgm",
+        "pict",
+        "svg",
+        "imageref",
+        "object",
+        "objectref",
+        "filedata",
+        "border",
+        "parstyle",
+        "tablecolumn",
+        "tablerowstyle",
+        "embeddedview",
+        "embeddedoutline",
+        "embeddedcontrol",
+        "embeddeddatepicker",
+        "embeddedfolderpane",
+        "embeddednavigator",
+        "embeddedschedulertools",
+        "embeddededitor",
+        "embeddedcontactlist",
+        "embeddedgroupscheduler",
+        "field",
+        "area",
+        "keyword",
+        "sharedfield",
+        "datetimeformat",
+        "numberformat",
+        "namesformat",
+        "textproperty",
+        "attachmentref",
+        "popuptext",
+        "background",
     };
     return skipped.contains(n.toString());
 }
 
-QString NamedColour(const QString &value) {
+QString NamedColour(const QString& value) {
     static const QHash<QString, QString> colours = {
-        {"black", "#000000"},   {"white", "#ffffff"},      {"red", "#ff0000"},
-        {"green", "#00ff00"},   {"blue", "#0000ff"},       {"magenta", "#ff00ff"},
-        {"yellow", "#ffff00"},  {"cyan", "#00ffff"},       {"darkred", "#800000"},
-        {"darkgreen", "#008000"}, {"darkblue", "#000080"}, {"darkmagenta", "#800080"},
+        {"black", "#000000"},      {"white", "#ffffff"},    {"red", "#ff0000"},
+        {"green", "#00ff00"},      {"blue", "#0000ff"},     {"magenta", "#ff00ff"},
+        {"yellow", "#ffff00"},     {"cyan", "#00ffff"},     {"darkred", "#800000"},
+        {"darkgreen", "#008000"},  {"darkblue", "#000080"}, {"darkmagenta", "#800080"},
         {"darkyellow", "#808000"}, {"darkcyan", "#008080"}, {"gray", "#808080"},
         {"silver", "#c0c0c0"},
     };
@@ -61,7 +107,7 @@ bool IsHex(QChar c) {
 
 // A DXL colour (a name or #rrggbb / #rgb) as a CSS colour, or empty for "system", "none" and
 // anything that is not a colour.
-QString CssColour(const QString &value) {
+QString CssColour(const QString& value) {
     const QString v = value.trimmed();
     if (v.startsWith(u'#') && (v.size() == 7 || v.size() == 4)) {
         for (qsizetype i = 1; i < v.size(); ++i)
@@ -72,7 +118,7 @@ QString CssColour(const QString &value) {
 }
 
 // A number with an optional unit ("12pt", "1.5in"); false when it is not one.
-bool ParseLength(const QString &value, double *number, QString *unit) {
+bool ParseLength(const QString& value, double* number, QString* unit) {
     const QString v = value.trimmed();
     qsizetype i = 0;
     while (i < v.size() && (v[i].isDigit() || v[i] == u'.')) ++i;
@@ -84,7 +130,7 @@ bool ParseLength(const QString &value, double *number, QString *unit) {
     return true;
 }
 
-double InchesOf(const QString &value, bool *ok) {
+double InchesOf(const QString& value, bool* ok) {
     double n = 0;
     QString unit;
     *ok = ParseLength(value, &n, &unit);
@@ -98,11 +144,13 @@ double InchesOf(const QString &value, bool *ok) {
     return 0;
 }
 
-QString Number(double n) { return QString::number(n, 'g', 4); }
+QString Number(double n) {
+    return QString::number(n, 'g', 4);
+}
 
 // A font face for CSS: the Notes pseudo-faces become generic families, other names keep only
 // characters that cannot end the quoted value or the declaration.
-QString CssFontFamily(const QString &name) {
+QString CssFontFamily(const QString& name) {
     const QString lower = name.trimmed().toLower();
     if (lower.isEmpty()) return {};
     if (lower == "default sans serif") return "sans-serif";
@@ -117,7 +165,7 @@ QString CssFontFamily(const QString &name) {
 }
 
 // CSS of a <font> element.
-QString FontCss(const QXmlStreamAttributes &a) {
+QString FontCss(const QXmlStreamAttributes& a) {
     QStringList css;
     const QString family = CssFontFamily(a.value("name").toString());
     if (!family.isEmpty()) css << "font-family:" + family;
@@ -127,14 +175,20 @@ QString FontCss(const QXmlStreamAttributes &a) {
         (unit == "pt" || unit.isEmpty()))
         css << "font-size:" + Number(size) + "pt";
     QStringList decorations;
-    for (const QString &token : a.value("style").toString().split(u' ', Qt::SkipEmptyParts)) {
+    for (const QString& token : a.value("style").toString().split(u' ', Qt::SkipEmptyParts)) {
         const QString t = token.toLower();
-        if (t == "bold") css << "font-weight:bold";
-        else if (t == "italic") css << "font-style:italic";
-        else if (t == "underline") decorations << "underline";
-        else if (t == "strikethrough") decorations << "line-through";
-        else if (t == "superscript") css << "vertical-align:super";
-        else if (t == "subscript") css << "vertical-align:sub";
+        if (t == "bold")
+            css << "font-weight:bold";
+        else if (t == "italic")
+            css << "font-style:italic";
+        else if (t == "underline")
+            decorations << "underline";
+        else if (t == "strikethrough")
+            decorations << "line-through";
+        else if (t == "superscript")
+            css << "vertical-align:super";
+        else if (t == "subscript")
+            css << "vertical-align:sub";
     }
     if (!decorations.isEmpty()) css << "text-decoration:" + decorations.join(u' ');
     const QString colour = CssColour(a.value("color").toString());
@@ -142,7 +196,7 @@ QString FontCss(const QXmlStreamAttributes &a) {
     return css.join(u';');
 }
 
-QString StyleAttribute(const QString &css) {
+QString StyleAttribute(const QString& css) {
     return css.isEmpty() ? QString() : QStringLiteral(" style=\"") + HtmlEscape(css) + u'"';
 }
 
@@ -153,18 +207,21 @@ struct ParDef {
     bool hidden = false;
 };
 
-ParDef ReadParDef(const QXmlStreamAttributes &a) {
+ParDef ReadParDef(const QXmlStreamAttributes& a) {
     ParDef def;
     QStringList css;
     const QString align = a.value("align").toString();
-    if (align == "center") css << "text-align:center";
-    else if (align == "right") css << "text-align:right";
-    else if (align == "full") css << "text-align:justify";
+    if (align == "center")
+        css << "text-align:center";
+    else if (align == "right")
+        css << "text-align:right";
+    else if (align == "full")
+        css << "text-align:justify";
     // Notes measures margins from the page edge with 1 inch as the plain paragraph.
     bool ok = false;
     const double left = InchesOf(a.value("leftmargin").toString(), &ok);
     if (ok && left > 1.01 && left < 100) css << "margin-left:" + Number(left - 1.0) + "in";
-    const auto spacing = [&](const char *attribute, const char *property) {
+    const auto spacing = [&](const char* attribute, const char* property) {
         bool isNumber = false;
         const double lines = a.value(attribute).toDouble(&isNumber);
         if (isNumber && lines > 1.0 && lines <= 3.0)
@@ -181,11 +238,11 @@ ParDef ReadParDef(const QXmlStreamAttributes &a) {
     return def;
 }
 
-bool IsOrderedList(const QString &list) {
+bool IsOrderedList(const QString& list) {
     return list == "number" || list.startsWith("alpha") || list.startsWith("roman");
 }
 
-QString ListOpening(const QString &list) {
+QString ListOpening(const QString& list) {
     if (list == "number") return "<ol>";
     if (list == "alphaupper") return "<ol type=\"A\">";
     if (list == "alphalower") return "<ol type=\"a\">";
@@ -198,7 +255,7 @@ QString ListOpening(const QString &list) {
 }
 
 // The URL a <urllink> may point to, or empty for schemes that run code or are unknown.
-QString SafeHref(const QString &href) {
+QString SafeHref(const QString& href) {
     const QString h = href.trimmed();
     if (h.isEmpty()) return {};
     const qsizetype colon = h.indexOf(u':');
@@ -207,12 +264,11 @@ QString SafeHref(const QString &href) {
         if (h.startsWith("www.", Qt::CaseInsensitive)) return "http://" + h;
         return {};
     }
-    static const QSet<QString> allowed = {"http", "https", "ftp", "mailto", "notes", "news",
-                                          "nntp"};
+    static const QSet<QString> allowed = {"http", "https", "ftp", "mailto", "notes", "news", "nntp"};
     return allowed.contains(h.left(colon).toLower()) ? h : QString();
 }
 
-QString HexOnly(const QString &value, qsizetype maxDigits) {
+QString HexOnly(const QString& value, qsizetype maxDigits) {
     QString hex;
     for (QChar c : value)
         if (IsHex(c) && hex.size() < maxDigits) hex += c.toUpper();
@@ -220,7 +276,7 @@ QString HexOnly(const QString &value, qsizetype maxDigits) {
 }
 
 // notes://server/replica/view/document for a document, view or database link.
-QString NotesUrl(const QXmlStreamAttributes &a) {
+QString NotesUrl(const QXmlStreamAttributes& a) {
     const QString replica = HexOnly(a.value("database").toString(), 16);
     if (replica.isEmpty()) return {};
     QString server = a.value("server").toString().trimmed();
@@ -235,52 +291,52 @@ QString NotesUrl(const QXmlStreamAttributes &a) {
 }
 
 // File names carry the item name; keep only characters that are safe in any file system.
-QString FileSafeItemName(const QString &itemName) {
+QString FileSafeItemName(const QString& itemName) {
     QString name;
     for (QChar c : itemName.left(64)) {
-        const bool plain = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
-                           (c >= u'0' && c <= u'9') || c == u'_' || c == u'$' || c == u'-';
+        const bool plain = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+                           c == u'_' || c == u'$' || c == u'-';
         name += plain ? c : QChar(u'_');
     }
     return name.isEmpty() ? QStringLiteral("Body") : name;
 }
 
-bool HasSignature(const QByteArray &data, const QString &format) {
+bool HasSignature(const QByteArray& data, const QString& format) {
     if (format == "gif") return data.startsWith("GIF87a") || data.startsWith("GIF89a");
     if (format == "jpeg") return data.startsWith("\xFF\xD8\xFF");
     if (format == "png") return data.startsWith("\x89PNG\r\n\x1A\n");
     return false;
 }
 
-QString ExtensionOf(const QString &format) { return format == "jpeg" ? "jpg" : format; }
-
-// Pixel dimension attributes: DXL gives "120px" or a bare number; absurd values are dropped.
-QString DimensionAttribute(const char *name, const QString &value) {
-    double n = 0;
-    QString unit;
-    if (!ParseLength(value, &n, &unit) || (unit != "px" && !unit.isEmpty()) || n < 1 ||
-        n > 20000)
-        return {};
-    return QStringLiteral(" ") + QString::fromLatin1(name) + "=\"" +
-           QString::number(static_cast<int>(n)) + u'"';
+QString ExtensionOf(const QString& format) {
+    return format == "jpeg" ? "jpg" : format;
 }
 
-int SpanAttribute(const QXmlStreamAttributes &a, const char *name) {
+// Pixel dimension attributes: DXL gives "120px" or a bare number; absurd values are dropped.
+QString DimensionAttribute(const char* name, const QString& value) {
+    double n = 0;
+    QString unit;
+    if (!ParseLength(value, &n, &unit) || (unit != "px" && !unit.isEmpty()) || n < 1 || n > 20000) return {};
+    return QStringLiteral(" ") + QString::fromLatin1(name) + "=\"" + QString::number(static_cast<int>(n)) +
+           u'"';
+}
+
+int SpanAttribute(const QXmlStreamAttributes& a, const char* name) {
     bool ok = false;
     const int n = a.value(name).toInt(&ok);
     return ok && n > 1 && n <= 1000 ? n : 1;
 }
 
 class Renderer {
-public:
-    Renderer(const QString &xml, const QString &itemName, const RichTextHtmlOptions &options)
+  public:
+    Renderer(const QString& xml, const QString& itemName, const RichTextHtmlOptions& options)
         : reader_(xml), itemName_(FileSafeItemName(itemName)), options_(options) {
         // The fragment is cut out of a whole DXL file, so prefixes declared on its root may
         // be used in it undeclared; names are matched without namespaces anyway.
         reader_.setNamespaceProcessing(false);
     }
 
-    bool Render(QString *html) {
+    bool Render(QString* html) {
         while (!reader_.atEnd()) {
             reader_.readNext();
             if (reader_.isStartElement()) {
@@ -294,13 +350,13 @@ public:
         return true;
     }
 
-private:
+  private:
     // A container of paragraphs: consecutive list paragraphs share one list element.
     struct Block {
         QString openList;
     };
 
-    void CloseList(Block *block) {
+    void CloseList(Block* block) {
         if (!block || block->openList.isEmpty()) return;
         out_ += IsOrderedList(block->openList) ? "</ol>" : "</ul>";
         out_ += kCrLf;
@@ -309,14 +365,13 @@ private:
 
     // Content of the current element up to its end tag. Inside a block container (block !=
     // nullptr) whitespace between elements is layout, not text.
-    void Content(Block *block) {
+    void Content(Block* block) {
         bool fontSpan = false;
         while (!reader_.atEnd()) {
             reader_.readNext();
             if (reader_.isEndElement() || reader_.hasError()) break;
             if (reader_.isCharacters()) {
-                if (reader_.isWhitespace() && (block || reader_.text().contains(u'\n')))
-                    continue;
+                if (reader_.isWhitespace() && (block || reader_.text().contains(u'\n'))) continue;
                 CloseList(block);
                 Text(reader_.text());
             } else if (reader_.isStartElement()) {
@@ -341,7 +396,7 @@ private:
     }
 
     // One element at the reader's position, read up to its end tag.
-    void Element(Block *block) {
+    void Element(Block* block) {
         if (depth_ >= kRichTextMaxDepth) {
             reader_.skipCurrentElement();
             return;
@@ -367,7 +422,7 @@ private:
         --depth_;
     }
 
-    void Inline(const QString &name, const QXmlStreamAttributes &a, bool atBlockLevel) {
+    void Inline(const QString& name, const QXmlStreamAttributes& a, bool atBlockLevel) {
         if (name == "break") {
             out_ += "<br>" + kCrLf;
             reader_.skipCurrentElement();
@@ -402,7 +457,7 @@ private:
         }
     }
 
-    void Paragraph(Block *block, const QXmlStreamAttributes &a) {
+    void Paragraph(Block* block, const QXmlStreamAttributes& a) {
         const ParDef def = parDefs_.value(a.value("def").toString());
         if (def.hidden) {
             reader_.skipCurrentElement();
@@ -429,7 +484,7 @@ private:
         out_ += kCrLf;
     }
 
-    void Run(const QXmlStreamAttributes &a) {
+    void Run(const QXmlStreamAttributes& a) {
         static const QHash<QString, QString> highlights = {
             {"yellow", "#ffff00"}, {"pink", "#ffc0cb"}, {"blue", "#add8e6"}};
         const QString highlight = highlights.value(a.value("highlight").toString());
@@ -439,11 +494,13 @@ private:
         if (!highlight.isEmpty()) out_ += "</span>";
     }
 
-    void Table(const QXmlStreamAttributes &a) {
+    void Table(const QXmlStreamAttributes& a) {
         const QString rowDisplay = a.value("rowdisplay").toString();
         const bool oneRowAtATime = !rowDisplay.isEmpty() && rowDisplay != "fixed";
-        out_ += "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\" "
-                "style=\"border-collapse:collapse\">" + kCrLf;
+        out_ +=
+            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\" "
+            "style=\"border-collapse:collapse\">" +
+            kCrLf;
         int columns = 0;
         int rows = 0;
         while (ReadChild()) {
@@ -451,13 +508,11 @@ private:
             if (name == u"tablecolumn") {
                 ++columns;
                 reader_.skipCurrentElement();
-            } else if (name == u"tablerow" && (!oneRowAtATime || options_.allTableRows ||
-                                               rows == 0)) {
+            } else if (name == u"tablerow" && (!oneRowAtATime || options_.allTableRows || rows == 0)) {
                 const QString label = reader_.attributes().value("tablabel").toString();
                 if (oneRowAtATime && options_.allTableRows && !label.isEmpty())
                     out_ += "<tr><th colspan=\"" + QString::number(std::max(columns, 1)) +
-                            "\" style=\"text-align:left\">" + HtmlEscape(label) + "</th></tr>" +
-                            kCrLf;
+                            "\" style=\"text-align:left\">" + HtmlEscape(label) + "</th></tr>" + kCrLf;
                 Nested([this] { TableRow(); });
                 ++rows;
             } else {
@@ -534,7 +589,7 @@ private:
         out_ += kCrLf;
     }
 
-    void UrlLink(const QXmlStreamAttributes &a) {
+    void UrlLink(const QXmlStreamAttributes& a) {
         const QString href = SafeHref(a.value("href").toString());
         if (!href.isEmpty()) out_ += "<a href=\"" + HtmlEscape(href) + "\">";
         const qsizetype mark = out_.size();
@@ -543,7 +598,7 @@ private:
         if (!href.isEmpty()) out_ += "</a>";
     }
 
-    void NotesLink(const QXmlStreamAttributes &a) {
+    void NotesLink(const QXmlStreamAttributes& a) {
         const QString url = NotesUrl(a);
         const QString description = a.value("description").toString();
         if (!url.isEmpty()) {
@@ -553,12 +608,11 @@ private:
         }
         const qsizetype mark = out_.size();
         Content(nullptr);
-        if (out_.size() == mark)
-            Text(description.isEmpty() ? QStringLiteral("Link") : description);
+        if (out_.size() == mark) Text(description.isEmpty() ? QStringLiteral("Link") : description);
         if (!url.isEmpty()) out_ += "</a>";
     }
 
-    void Attachment(const QXmlStreamAttributes &a) {
+    void Attachment(const QXmlStreamAttributes& a) {
         QString name = a.value("displayname").toString();
         if (name.isEmpty()) name = a.value("name").toString();
         if (!name.isEmpty()) Text(u'[' + name + u']');
@@ -573,8 +627,7 @@ private:
             }
             while (ReadChild()) {
                 if (reader_.name() == u"formula" && value.isNull())
-                    value = LiteralFormulaValue(
-                        reader_.readElementText(QXmlStreamReader::SkipChildElements));
+                    value = LiteralFormulaValue(reader_.readElementText(QXmlStreamReader::SkipChildElements));
                 else
                     reader_.skipCurrentElement();
             }
@@ -607,7 +660,7 @@ private:
         return tooLong ? QString() : text;
     }
 
-    void Picture(const QXmlStreamAttributes &a) {
+    void Picture(const QXmlStreamAttributes& a) {
         const qint64 offset = reader_.characterOffset();
         QString alt = a.value("alttext").toString();
         QString src;
@@ -630,8 +683,8 @@ private:
                 !HasSignature(decoded.decoded, format))
                 continue;
             RichTextPicture picture;
-            picture.fileName = itemName_ + QString::number(ordinal) +
-                               QString::number(offset, 16).toUpper() + u'.' + ExtensionOf(format);
+            picture.fileName = itemName_ + QString::number(ordinal) + QString::number(offset, 16).toUpper() +
+                               u'.' + ExtensionOf(format);
             picture.format = format;
             picture.data = decoded.decoded;
             src = options_.savePicture(picture);
@@ -650,19 +703,21 @@ private:
         for (QChar c : text) {
             if (AppendEscaped(&out_, c)) continue;
             switch (c.unicode()) {
-            case u'\t': out_ += "<span style=\"white-space:pre\">&#9;</span>"; break;
-            case u'\r':
-            case u'\n':
-            case u' ':
-                if (!out_.isEmpty() && out_.back() == u' ')
-                    out_ += "&nbsp;";
-                else if (LineBytes() > kLineBreakBytes)
-                    out_ += kCrLf;
-                else
-                    out_ += u' ';
-                break;
-            default:
-                if (c.unicode() >= 0x20 && c.unicode() != 0x7F) out_ += c;
+                case u'\t':
+                    out_ += "<span style=\"white-space:pre\">&#9;</span>";
+                    break;
+                case u'\r':
+                case u'\n':
+                case u' ':
+                    if (!out_.isEmpty() && out_.back() == u' ')
+                        out_ += "&nbsp;";
+                    else if (LineBytes() > kLineBreakBytes)
+                        out_ += kCrLf;
+                    else
+                        out_ += u' ';
+                    break;
+                default:
+                    if (c.unicode() >= 0x20 && c.unicode() != 0x7F) out_ += c;
             }
         }
     }
@@ -682,7 +737,7 @@ private:
 
     QXmlStreamReader reader_;
     QString itemName_;
-    const RichTextHtmlOptions &options_;
+    const RichTextHtmlOptions& options_;
     QHash<QString, ParDef> parDefs_;
     QString out_;
     int depth_ = 0;
@@ -693,7 +748,7 @@ private:
 
 }  // namespace
 
-QString HtmlEscape(const QString &text) {
+QString HtmlEscape(const QString& text) {
     QString out;
     out.reserve(text.size());
     for (QChar c : text)
@@ -701,7 +756,7 @@ QString HtmlEscape(const QString &text) {
     return out;
 }
 
-QString LiteralFormulaValue(const QString &formula) {
+QString LiteralFormulaValue(const QString& formula) {
     QString value = QStringLiteral("");
     qsizetype i = 0;
     bool expectLiteral = true;
@@ -737,32 +792,32 @@ QString LiteralFormulaValue(const QString &formula) {
     return expectLiteral ? QString() : value;
 }
 
-bool RenderRichTextFragment(const QString &dxlRichTextXml, const QString &itemName,
-                            const RichTextHtmlOptions &options, QString *html) {
+bool RenderRichTextFragment(const QString& dxlRichTextXml, const QString& itemName,
+                            const RichTextHtmlOptions& options, QString* html) {
     Renderer renderer(dxlRichTextXml, itemName, options);
     return renderer.Render(html);
 }
 
-QString HtmlDocument(const QString &bodyFragment) {
-    return QStringLiteral("<html><head><meta http-equiv=\"Content-Type\" "
-                          "content=\"text/html; charset=utf-8\"></head><body>\r\n") +
+QString HtmlDocument(const QString& bodyFragment) {
+    return QStringLiteral(
+               "<html><head><meta http-equiv=\"Content-Type\" "
+               "content=\"text/html; charset=utf-8\"></head><body>\r\n") +
            bodyFragment + QStringLiteral("</body></html>\r\n");
 }
 
-QString RenderRichTextHtml(const QString &dxlRichTextXml, const QString &itemName,
-                           const RichTextHtmlOptions &options) {
+QString RenderRichTextHtml(const QString& dxlRichTextXml, const QString& itemName,
+                           const RichTextHtmlOptions& options) {
     QString fragment;
     if (!RenderRichTextFragment(dxlRichTextXml, itemName, options, &fragment)) return {};
     return HtmlDocument(fragment);
 }
 
-int FuzzRichTextHtml(const uint8_t *data, size_t size) {
-    const QString xml =
-        QString::fromUtf8(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+int FuzzRichTextHtml(const uint8_t* data, size_t size) {
+    const QString xml = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     RichTextHtmlOptions options;
     options.expandSections = size % 2 == 0;
     options.allTableRows = size % 3 != 0;
-    options.savePicture = [](const RichTextPicture &picture) {
+    options.savePicture = [](const RichTextPicture& picture) {
         return picture.data.isEmpty() ? QString() : "/nowhere/" + picture.fileName;
     };
     QString html;

@@ -21,7 +21,7 @@ struct RichTextPicture {
 
 // Stores one picture and answers the text the HTML refers to it by (a full file path). An
 // empty answer leaves the picture out of the HTML.
-using RichTextPictureSink = std::function<QString(const RichTextPicture &)>;
+using RichTextPictureSink = std::function<QString(const RichTextPicture&)>;
 
 // Limits that keep hostile input from costing more than it is worth.
 inline constexpr int kRichTextMaxDepth = 40;                             // nested elements
@@ -43,22 +43,22 @@ struct RichTextHtmlOptions {
 
 // The body fragment of the HTML (no <html>/<body> wrapper). False on XML that is not well
 // formed; elements nested deeper than kRichTextMaxDepth and broken pictures are left out.
-bool RenderRichTextFragment(const QString &dxlRichTextXml, const QString &itemName,
-                            const RichTextHtmlOptions &options, QString *html);
+bool RenderRichTextFragment(const QString& dxlRichTextXml, const QString& itemName,
+                            const RichTextHtmlOptions& options, QString* html);
 
 // A complete HTML document around a body fragment.
-QString HtmlDocument(const QString &bodyFragment);
+QString HtmlDocument(const QString& bodyFragment);
 
 // The item as a complete HTML document, or an empty string when the XML is broken.
-QString RenderRichTextHtml(const QString &dxlRichTextXml, const QString &itemName,
-                           const RichTextHtmlOptions &options = {});
+QString RenderRichTextHtml(const QString& dxlRichTextXml, const QString& itemName,
+                           const RichTextHtmlOptions& options = {});
 
 // Text escaped for HTML content and attribute values (& < > " ').
-QString HtmlEscape(const QString &text);
+QString HtmlEscape(const QString& text);
 
 // The value of a Notes formula made only of string literals joined by "+" ("a" + {b}), or a
 // null string for any other formula: there is no formula engine to compute the rest.
-QString LiteralFormulaValue(const QString &formula);
+QString LiteralFormulaValue(const QString& formula);
 
 // Fuzz entry point: the bytes as UTF-8 DXL, rendered with pictures going to no file.
-int FuzzRichTextHtml(const uint8_t *data, size_t size);
+int FuzzRichTextHtml(const uint8_t* data, size_t size);

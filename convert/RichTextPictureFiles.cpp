@@ -17,7 +17,7 @@ QString RichTextPictureFolder() {
     return QDir::toNativeSeparators(QDir::tempPath() + QStringLiteral("/temp/"));
 }
 
-bool PreparePrivateFolder(const QString &folder) {
+bool PreparePrivateFolder(const QString& folder) {
     QString path = QDir::fromNativeSeparators(folder);
     while (path.size() > 1 && path.endsWith(u'/')) path.chop(1);
     if (path.isEmpty()) return false;
@@ -42,7 +42,7 @@ namespace {
 
 enum class Existing { None, Same, Other };
 
-Existing Compare(const QString &path, const QByteArray &data) {
+Existing Compare(const QString& path, const QByteArray& data) {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink()) return Existing::None;
     if (info.isSymLink() || !info.isFile() || info.size() != data.size()) return Existing::Other;
@@ -53,7 +53,7 @@ Existing Compare(const QString &path, const QByteArray &data) {
 
 // QSaveFile renames its finished file over the name, so a link placed there is replaced,
 // never followed, and a reader never sees half a picture.
-bool Write(const QString &path, const QByteArray &data) {
+bool Write(const QString& path, const QByteArray& data) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     if (file.write(data) != data.size()) {
@@ -65,18 +65,20 @@ bool Write(const QString &path, const QByteArray &data) {
 
 }  // namespace
 
-QString SavePictureFile(const QString &folder, const RichTextPicture &picture) {
-    if (picture.fileName.isEmpty() || picture.fileName.contains(u'/') ||
-        picture.fileName.contains(u'\\'))
+QString SavePictureFile(const QString& folder, const RichTextPicture& picture) {
+    if (picture.fileName.isEmpty() || picture.fileName.contains(u'/') || picture.fileName.contains(u'\\'))
         return {};
     const QString path = folder + picture.fileName;
     switch (Compare(path, picture.data)) {
-    case Existing::Same: return path;
-    case Existing::None: return Write(path, picture.data) ? path : QString();
-    case Existing::Other: break;
+        case Existing::Same:
+            return path;
+        case Existing::None:
+            return Write(path, picture.data) ? path : QString();
+        case Existing::Other:
+            break;
     }
-    const QString hash = QString::fromLatin1(
-        QCryptographicHash::hash(picture.data, QCryptographicHash::Sha1).toHex().left(8));
+    const QString hash =
+        QString::fromLatin1(QCryptographicHash::hash(picture.data, QCryptographicHash::Sha1).toHex().left(8));
     const qsizetype dot = picture.fileName.lastIndexOf(u'.');
     const QString stem = dot < 0 ? picture.fileName : picture.fileName.left(dot);
     const QString extension = dot < 0 ? QString() : picture.fileName.mid(dot);

@@ -7,7 +7,7 @@
 
 // The folder name inside QDir::tempPath(), created when missing, with a trailing separator; an
 // empty text when it cannot be created or is refused (a symbolic link, another user's folder).
-QString PrivateTempFolder(const QString &name);
+QString PrivateTempFolder(const QString& name);
 
 // The "temp" folder into which attachments are detached and rich-text pictures saved.
 QString DetachFolder();

@@ -10,77 +10,112 @@
 namespace {
 
 // A tiny GIF (1x1, red) for pictures and the contact photo.
-QByteArray Gif()
-{
+QByteArray Gif() {
     return QByteArray::fromBase64("R0lGODlhAQABAIABAP8AAP///ywAAAAAAQABAAACAkQBADs=");
 }
 
-std::string Picture()
-{
-    return "<picture height='1px' width='1px'><gif>" + Gif().toBase64().toStdString() +
-           "</gif></picture>";
+std::string Picture() {
+    return "<picture height='1px' width='1px'><gif>" + Gif().toBase64().toStdString() + "</gif></picture>";
 }
 
-const char *kReplica = "85257A6D004C2DC1";
+const char* kReplica = "85257A6D004C2DC1";
 
-void MailForms(DxlBuilder &b)
-{
-    b.AddForm("Memo", {{"From", "names"}, {"SendTo", "names"}, {"CopyTo", "names"},
-                       {"BlindCopyTo", "names"}, {"Subject", "text"}, {"Body", "richtext"}});
-    b.AddForm("Reply", {{"From", "names"}, {"SendTo", "names"}, {"Subject", "text"},
-                        {"Body", "richtext"}});
-    b.AddForm("Task", {{"Subject", "text"}, {"StartDate", "datetime"}, {"DueDate", "datetime"},
+void MailForms(DxlBuilder& b) {
+    b.AddForm("Memo", {{"From", "names"},
+                       {"SendTo", "names"},
+                       {"CopyTo", "names"},
+                       {"BlindCopyTo", "names"},
+                       {"Subject", "text"},
                        {"Body", "richtext"}});
-    b.AddForm("Appointment", {{"Subject", "text"}, {"StartDate", "datetime"},
-                              {"StartTimeZone", "timezone"}, {"EndTimeZone", "timezone"},
-                              {"Location", "text"}, {"Body", "richtext"}});
-    b.AddForm("Notice", {{"Subject", "text"}, {"StartDate", "datetime"},
-                         {"StartTimeZone", "timezone"}, {"Body", "richtext"}});
+    b.AddForm("Reply", {{"From", "names"}, {"SendTo", "names"}, {"Subject", "text"}, {"Body", "richtext"}});
+    b.AddForm(
+        "Task",
+        {{"Subject", "text"}, {"StartDate", "datetime"}, {"DueDate", "datetime"}, {"Body", "richtext"}});
+    b.AddForm("Appointment", {{"Subject", "text"},
+                              {"StartDate", "datetime"},
+                              {"StartTimeZone", "timezone"},
+                              {"EndTimeZone", "timezone"},
+                              {"Location", "text"},
+                              {"Body", "richtext"}});
+    b.AddForm("Notice", {{"Subject", "text"},
+                         {"StartDate", "datetime"},
+                         {"StartTimeZone", "timezone"},
+                         {"Body", "richtext"}});
 }
 
-std::vector<std::pair<std::string, std::string>> PersonFields()
-{
-    return {{"FullNameInput", "text"},      {"primaryAddress", "keyword"},
-            {"CompanyName", "text"},        {"JobTitle", "text"},
-            {"FirstName", "text"},          {"MiddleInitial", "text"},
-            {"LastName", "text"},           {"Title", "keyword"},
-            {"Suffix", "keyword"},          {"MailAddress", "text"},
-            {"email_1", "text"},            {"primaryPhoneNumber", "text"},
-            {"miscPhone1", "text"},         {"MiscPhone2", "text"},
-            {"miscPhone3", "text"},         {"email_5", "text"},
-            {"OfficePhoneNumber", "text"},  {"PhoneNumber", "text"},
-            {"CellPhoneNumber", "text"},    {"OfficeFAXPhoneNumber", "text"},
-            {"PhoneNumber_6", "text"},      {"PhoneNumber_8", "text"},
-            {"HomeFaxPhoneNumber", "text"}, {"PersPager", "text"},
-            {"PhoneNumber_9", "text"},      {"PhoneNumber_10", "text"},
-            {"SametimeLogin", "text"},      {"Department", "text"},
-            {"Location", "text"},           {"Manager", "names"},
-            {"Assistant", "names"},         {"Website", "text"},
-            {"Blogsite", "text"},           {"Spouse", "text"},
-            {"Children", "text"},           {"Birthday", "datetime"},
-            {"Anniversary", "datetime"},    {"Custom1", "text"},
-            {"Custom2", "text"},            {"Custom3", "text"},
-            {"OfficeStreetAddress", "text"}, {"OfficeCity", "text"},
-            {"OfficeState", "text"},        {"OfficeZip", "text"},
-            {"OfficeCountry", "text"},      {"StreetAddress", "text"},
-            {"City", "text"},               {"State", "text"},
-            {"Zip", "text"},                {"Country", "text"},
-            {"OtherStreetAddress", "text"}, {"OtherCity", "text"},
-            {"OtherState", "text"},         {"OtherZip", "text"},
-            {"OtherCountry", "text"},       {"Categories", "keyword"},
-            {"ShortName", "text"},          {"AltFullNameSort", "text"},
+std::vector<std::pair<std::string, std::string>> PersonFields() {
+    return {{"FullNameInput", "text"},
+            {"primaryAddress", "keyword"},
+            {"CompanyName", "text"},
+            {"JobTitle", "text"},
+            {"FirstName", "text"},
+            {"MiddleInitial", "text"},
+            {"LastName", "text"},
+            {"Title", "keyword"},
+            {"Suffix", "keyword"},
+            {"MailAddress", "text"},
+            {"email_1", "text"},
+            {"primaryPhoneNumber", "text"},
+            {"miscPhone1", "text"},
+            {"MiscPhone2", "text"},
+            {"miscPhone3", "text"},
+            {"email_5", "text"},
+            {"OfficePhoneNumber", "text"},
+            {"PhoneNumber", "text"},
+            {"CellPhoneNumber", "text"},
+            {"OfficeFAXPhoneNumber", "text"},
+            {"PhoneNumber_6", "text"},
+            {"PhoneNumber_8", "text"},
+            {"HomeFaxPhoneNumber", "text"},
+            {"PersPager", "text"},
+            {"PhoneNumber_9", "text"},
+            {"PhoneNumber_10", "text"},
+            {"SametimeLogin", "text"},
+            {"Department", "text"},
+            {"Location", "text"},
+            {"Manager", "names"},
+            {"Assistant", "names"},
+            {"Website", "text"},
+            {"Blogsite", "text"},
+            {"Spouse", "text"},
+            {"Children", "text"},
+            {"Birthday", "datetime"},
+            {"Anniversary", "datetime"},
+            {"Custom1", "text"},
+            {"Custom2", "text"},
+            {"Custom3", "text"},
+            {"OfficeStreetAddress", "text"},
+            {"OfficeCity", "text"},
+            {"OfficeState", "text"},
+            {"OfficeZip", "text"},
+            {"OfficeCountry", "text"},
+            {"StreetAddress", "text"},
+            {"City", "text"},
+            {"State", "text"},
+            {"Zip", "text"},
+            {"Country", "text"},
+            {"OtherStreetAddress", "text"},
+            {"OtherCity", "text"},
+            {"OtherState", "text"},
+            {"OtherZip", "text"},
+            {"OtherCountry", "text"},
+            {"Categories", "keyword"},
+            {"ShortName", "text"},
+            {"AltFullNameSort", "text"},
             {"Comment", "richtext"}};
 }
 
 }  // namespace
 
-DxlBuilder MailDatabase()
-{
+DxlBuilder MailDatabase() {
     DxlBuilder b("Mail of Ann Smith", kReplica);
     MailForms(b);
     b.AddForm("Person", PersonFields());
-    b.AddForm("Group", {{"ListName", "text"}, {"ListDescription", "text"},
-                        {"Members", "names"}, {"ListOwner", "names"}, {"Categories", "keyword"}});
+    b.AddForm("Group", {{"ListName", "text"},
+                        {"ListDescription", "text"},
+                        {"Members", "names"},
+                        {"ListOwner", "names"},
+                        {"Categories", "keyword"}});
 
     const std::string ann = "CN=Ann Smith/OU=Sales/O=Acme";
     const std::string bob = "CN=Bob Lee/O=Acme";
@@ -109,30 +144,29 @@ DxlBuilder MailDatabase()
                              "' view='85257A6D004C00000D0C0000000000AA'"
                              " document='85257A6D004C00010D0C000000000001'"
                              " description='Quarterly figures'/>";
-    const NOTEID rich =
-        b.AddDocument("Memo")
-            .Names("From", {zoe})
-            .Names("SendTo", {ann})
-            .Names("BlindCopyTo", {"CN=Иван Петров/O=Acme"})
-            .Text("Subject", "Grüße aus Köln – Привет – 你好 – 🎉")
-            .Date("PostedDate", "20190313T164500,00+01")
-            .Text("Importance", "2")
-            .RichText("Body",
-                      "<pardef id='1'/><par def='1'>Liebe Ann, <run><font style='bold'/>"
-                      "привет</run> 你好 😀</par>"
-                      "<table><tablerow><tablecell><par>Region</par></tablecell><tablecell>"
-                      "<par>Umsatz</par></tablecell></tablerow><tablerow><tablecell><par>Nord"
-                      "</par></tablecell><tablecell><par>1.234 €</par></tablecell></tablerow>"
-                      "</table><section><sectiontitle>Details</sectiontitle><par>Hidden "
-                      "details</par></section><par>" +
-                          Picture() + "</par><par>See " + link + "</par>")
-            .Text("$Links", "1")
-            .Id();
+    const NOTEID rich = b.AddDocument("Memo")
+                            .Names("From", {zoe})
+                            .Names("SendTo", {ann})
+                            .Names("BlindCopyTo", {"CN=Иван Петров/O=Acme"})
+                            .Text("Subject", "Grüße aus Köln – Привет – 你好 – 🎉")
+                            .Date("PostedDate", "20190313T164500,00+01")
+                            .Text("Importance", "2")
+                            .RichText("Body",
+                                      "<pardef id='1'/><par def='1'>Liebe Ann, <run><font style='bold'/>"
+                                      "привет</run> 你好 😀</par>"
+                                      "<table><tablerow><tablecell><par>Region</par></tablecell><tablecell>"
+                                      "<par>Umsatz</par></tablecell></tablerow><tablerow><tablecell><par>Nord"
+                                      "</par></tablecell><tablecell><par>1.234 €</par></tablecell></tablerow>"
+                                      "</table><section><sectiontitle>Details</sectiontitle><par>Hidden "
+                                      "details</par></section><par>" +
+                                          Picture() + "</par><par>See " + link + "</par>")
+                            .Text("$Links", "1")
+                            .Id();
     // Mail with an HTML body item (type 21), once as UTF-16 and once as 8-bit text.
     QByteArray html16;
     html16.append('\0').append('\0');  // the two bytes before the text
     const QString htmlText = QStringLiteral("<html><body><p>HTML body – Grüße</p></body></html>");
-    html16.append(reinterpret_cast<const char *>(htmlText.utf16()), htmlText.size() * 2);
+    html16.append(reinterpret_cast<const char*>(htmlText.utf16()), htmlText.size() * 2);
     const NOTEID html = b.AddDocument("Memo")
                             .Names("From", {bob})
                             .Names("SendTo", {ann})
@@ -226,10 +260,8 @@ DxlBuilder MailDatabase()
                                    .Id();
     const NOTEID repeating = b.AddDocument("Appointment")
                                  .Text("Subject", "Weekly sync")
-                                 .Dates("StartDateTime", {"20190325T090000,00+01",
-                                                          "20190401T090000,00+02"})
-                                 .Dates("EndDateTime", {"20190325T093000,00+01",
-                                                        "20190401T093000,00+02"})
+                                 .Dates("StartDateTime", {"20190325T090000,00+01", "20190401T090000,00+02"})
+                                 .Dates("EndDateTime", {"20190325T093000,00+01", "20190401T093000,00+02"})
                                  .Text("Repeats", "1")
                                  .Text("AppointmentType", "0")
                                  .Number("$Alarm", 1)
@@ -241,74 +273,71 @@ DxlBuilder MailDatabase()
                               .Date("StartDateTime", "20190410T090000,00-04", true)
                               .Date("EndDateTime", "20190410T170000,00-04", true)
                               .Id();
-    const NOTEID replyNotice = b.AddDocument("(ReplyNotice)")
-                                   .Names("From", {bob})
-                                   .Text("Subject", "Accepted: Budget review")
-                                   .Id();
+    const NOTEID replyNotice =
+        b.AddDocument("(ReplyNotice)").Names("From", {bob}).Text("Subject", "Accepted: Budget review").Id();
 
-    const NOTEID person =
-        b.AddDocument("Person")
-            .Text("FullNameInput", "Dr. Maria Åsa Lindqvist")
-            .Text("primaryAddress", "Home")
-            .Text("CompanyName", "Nordlicht AB")
-            .Text("JobTitle", "Chief Engineer")
-            .Text("FirstName", "Maria")
-            .Text("MiddleInitial", "Å")
-            .Text("LastName", "Lindqvist")
-            .Text("Title", "Dr.")
-            .Text("Suffix", "PhD")
-            .Text("MailAddress", "maria@nordlicht.example")
-            .Text("email_1", "maria.lindqvist@nordlicht.example")
-            .Text("primaryPhoneNumber", "+46 8 123 456")
-            .Text("miscPhone1", "m.l@home.example")
-            .Text("MiscPhone2", "ml@club.example")
-            .Text("miscPhone3", "ml3@example.org")
-            .Text("email_5", "ml5@example.org")
-            .Text("OfficePhoneNumber", "+46 8 111 111")
-            .Text("PhoneNumber", "+46 8 222 222")
-            .Text("CellPhoneNumber", "+46 70 333 333")
-            .Text("OfficeFAXPhoneNumber", "+46 8 444 444")
-            .Text("PhoneNumber_6", "+46 8 555 555")
-            .Text("PhoneNumber_8", "+46 8 666 666")
-            .Text("HomeFaxPhoneNumber", "+46 8 777 777")
-            .Text("PersPager", "+46 8 888 888")
-            .Text("PhoneNumber_9", "+46 8 999 999")
-            .Text("PhoneNumber_10", "+46 8 000 000")
-            .Text("SametimeLogin", "mlindqvist")
-            .Text("Department", "Forskning")
-            .Text("Location", "Stockholm HQ")
-            .Names("Manager", {"CN=Olof Berg/O=Nordlicht"})
-            .Names("Assistant", {"CN=Pia Ek/O=Nordlicht"})
-            .Text("Website", "https://nordlicht.example/maria")
-            .Text("Blogsite", "https://blog.nordlicht.example")
-            .Text("Spouse", "Erik")
-            .Text("Children", "Elsa, Nils")
-            .Date("Birthday", "19800703")
-            .Date("Anniversary", "20050611")
-            .Text("Custom1", "c1")
-            .Text("Custom2", "c2")
-            .Text("Custom3", "c3")
-            .Text("OfficeStreetAddress", "Storgatan 1\nBuilding C")
-            .Text("OfficeCity", "Stockholm")
-            .Text("OfficeState", "Stockholms län")
-            .Text("OfficeZip", "111 22")
-            .Text("OfficeCountry", "Sweden")
-            .Text("StreetAddress", "Hemvägen 5\nLägenhet 3")
-            .Text("City", "Solna")
-            .Text("State", "Stockholm")
-            .Text("Zip", "171 00")
-            .Text("Country", "Sverige")
-            .Text("OtherStreetAddress", "Sommarstugan\nÖn 2")
-            .Text("OtherCity", "Visby")
-            .Text("OtherState", "Gotland")
-            .Text("OtherZip", "621 00")
-            .Text("OtherCountry", "Sweden")
-            .TextList("Categories", {"Partners", "Nordics"})
-            .Text("ShortName", "Maja")
-            .Text("AltFullNameSort", "Lindqvist, Maria")
-            .RichText("Comment", "<par>Met at the Göteborg fair.</par>")
-            .Attach("ContactPhoto", Gif())
-            .Id();
+    const NOTEID person = b.AddDocument("Person")
+                              .Text("FullNameInput", "Dr. Maria Åsa Lindqvist")
+                              .Text("primaryAddress", "Home")
+                              .Text("CompanyName", "Nordlicht AB")
+                              .Text("JobTitle", "Chief Engineer")
+                              .Text("FirstName", "Maria")
+                              .Text("MiddleInitial", "Å")
+                              .Text("LastName", "Lindqvist")
+                              .Text("Title", "Dr.")
+                              .Text("Suffix", "PhD")
+                              .Text("MailAddress", "maria@nordlicht.example")
+                              .Text("email_1", "maria.lindqvist@nordlicht.example")
+                              .Text("primaryPhoneNumber", "+46 8 123 456")
+                              .Text("miscPhone1", "m.l@home.example")
+                              .Text("MiscPhone2", "ml@club.example")
+                              .Text("miscPhone3", "ml3@example.org")
+                              .Text("email_5", "ml5@example.org")
+                              .Text("OfficePhoneNumber", "+46 8 111 111")
+                              .Text("PhoneNumber", "+46 8 222 222")
+                              .Text("CellPhoneNumber", "+46 70 333 333")
+                              .Text("OfficeFAXPhoneNumber", "+46 8 444 444")
+                              .Text("PhoneNumber_6", "+46 8 555 555")
+                              .Text("PhoneNumber_8", "+46 8 666 666")
+                              .Text("HomeFaxPhoneNumber", "+46 8 777 777")
+                              .Text("PersPager", "+46 8 888 888")
+                              .Text("PhoneNumber_9", "+46 8 999 999")
+                              .Text("PhoneNumber_10", "+46 8 000 000")
+                              .Text("SametimeLogin", "mlindqvist")
+                              .Text("Department", "Forskning")
+                              .Text("Location", "Stockholm HQ")
+                              .Names("Manager", {"CN=Olof Berg/O=Nordlicht"})
+                              .Names("Assistant", {"CN=Pia Ek/O=Nordlicht"})
+                              .Text("Website", "https://nordlicht.example/maria")
+                              .Text("Blogsite", "https://blog.nordlicht.example")
+                              .Text("Spouse", "Erik")
+                              .Text("Children", "Elsa, Nils")
+                              .Date("Birthday", "19800703")
+                              .Date("Anniversary", "20050611")
+                              .Text("Custom1", "c1")
+                              .Text("Custom2", "c2")
+                              .Text("Custom3", "c3")
+                              .Text("OfficeStreetAddress", "Storgatan 1\nBuilding C")
+                              .Text("OfficeCity", "Stockholm")
+                              .Text("OfficeState", "Stockholms län")
+                              .Text("OfficeZip", "111 22")
+                              .Text("OfficeCountry", "Sweden")
+                              .Text("StreetAddress", "Hemvägen 5\nLägenhet 3")
+                              .Text("City", "Solna")
+                              .Text("State", "Stockholm")
+                              .Text("Zip", "171 00")
+                              .Text("Country", "Sverige")
+                              .Text("OtherStreetAddress", "Sommarstugan\nÖn 2")
+                              .Text("OtherCity", "Visby")
+                              .Text("OtherState", "Gotland")
+                              .Text("OtherZip", "621 00")
+                              .Text("OtherCountry", "Sweden")
+                              .TextList("Categories", {"Partners", "Nordics"})
+                              .Text("ShortName", "Maja")
+                              .Text("AltFullNameSort", "Lindqvist, Maria")
+                              .RichText("Comment", "<par>Met at the Göteborg fair.</par>")
+                              .Attach("ContactPhoto", Gif())
+                              .Id();
     const NOTEID person2 = b.AddDocument("Person")
                                .Text("FirstName", "Kenji")
                                .Text("LastName", "山田")
@@ -325,8 +354,8 @@ DxlBuilder MailDatabase()
     const NOTEID group2 =
         b.AddDocument("Group").Text("ListDescription", "Unnamed list").Names("Members", {zoe}).Id();
 
-    const std::vector<NOTEID> inbox = {plain, rich, html, html8, reply, ndr, receipt,
-                                       noSubject, secret, lower, unknown};
+    const std::vector<NOTEID> inbox = {plain,   rich,      html,   html8, reply,  ndr,
+                                       receipt, noSubject, secret, lower, unknown};
     b.AddFolder("($Inbox)").Entries(inbox);
     b.AddView("($Sent)").Entries({sent, reply});
     b.AddView("($Drafts)").Entry(draft);
@@ -346,21 +375,24 @@ DxlBuilder MailDatabase()
     b.AddFolder("Empty folder");
     b.AddFolder("Ünïcødé Ордер 文件夹 📁").Entries({rich, person, group, replyNotice});
     // "($All)": every document, in creation order, with the unread marks of the documents.
-    std::vector<NOTEID> all = {plain,   rich,       html,        html8,   reply,     ndr,
-                               receipt, draft,      sent,        trashed, noSubject, secret,
-                               lower,   unknown,    task,        appointment, repeating,
-                               notice,  replyNotice, person,     person2, group,     group2};
+    std::vector<NOTEID> all = {plain,       rich,    html,    html8,       reply,     ndr,
+                               receipt,     draft,   sent,    trashed,     noSubject, secret,
+                               lower,       unknown, task,    appointment, repeating, notice,
+                               replyNotice, person,  person2, group,       group2};
     b.AddView("($All)").Entries(all);
     return b;
 }
 
-DxlBuilder NamesDatabase()
-{
+DxlBuilder NamesDatabase() {
     DxlBuilder b("Acme's Directory", "85257A6D0050AB01");
-    b.AddForm("Person", {{"FullNameInput", "text"}, {"FirstName", "text"},
-                         {"MiddleInitial", "text"}, {"LastName", "text"},
-                         {"MailAddress", "text"}, {"email_1", "text"},
-                         {"miscPhone1", "text"}, {"Comment", "richtext"}});
+    b.AddForm("Person", {{"FullNameInput", "text"},
+                         {"FirstName", "text"},
+                         {"MiddleInitial", "text"},
+                         {"LastName", "text"},
+                         {"MailAddress", "text"},
+                         {"email_1", "text"},
+                         {"miscPhone1", "text"},
+                         {"Comment", "richtext"}});
     b.AddForm("Group", {{"ListName", "text"}, {"Members", "names"}});
     std::vector<NOTEID> people;
     people.push_back(b.AddDocument("Person")
@@ -404,29 +436,29 @@ DxlBuilder NamesDatabase()
     return b;
 }
 
-DxlBuilder FaultsDatabase()
-{
+DxlBuilder FaultsDatabase() {
     DxlBuilder b("Faults", "85257A6D0060CD02");
     MailForms(b);
     const NOTEID ok = b.AddDocument("Memo").Names("From", {"CN=Bob Lee/O=Acme"}).Text("Subject", "Fine").Id();
-    const NOTEID retry = b.AddDocument("Memo").Text("Subject", "Opens in a fresh process").FirstOpenStatus(263).Id();
+    const NOTEID retry =
+        b.AddDocument("Memo").Text("Subject", "Opens in a fresh process").FirstOpenStatus(263).Id();
     const NOTEID broken = b.AddDocument("Memo").Text("Subject", "Never opens").OpenStatus(549).Id();
     const NOTEID thrower = b.AddDocument("Memo").Text("Subject", "Throws on reading").ThrowStatus(4005).Id();
-    const NOTEID locked = b.AddDocument("Memo").Text("Subject", "No key").Encrypted(16410).Text("Body", "hidden").Id();
+    const NOTEID locked =
+        b.AddDocument("Memo").Text("Subject", "No key").Encrypted(16410).Text("Body", "hidden").Id();
     b.AddFolder("($Inbox)").Entries({ok, retry, broken, thrower, locked}).Entry(0x7FFFFFF2);
     b.AddFolder("Cannot open").OpenStatus(1234).Entry(ok);
     return b;
 }
 
-DxlBuilder LargeDatabase(int count, int attachmentMb)
-{
+DxlBuilder LargeDatabase(int count, int attachmentMb) {
     DxlBuilder b("Large", "85257A6D0070EF03");
     MailForms(b);
     std::vector<NOTEID> ids;
     ids.reserve(static_cast<std::size_t>(count));
     const QByteArray small(2048, 'a');
     for (int i = 0; i < count; ++i) {
-        auto &d = b.AddDocument("Memo")
+        auto& d = b.AddDocument("Memo")
                       .Names("From", {"CN=Sender " + std::to_string(i % 97) + "/O=Acme"})
                       .Names("SendTo", {"CN=Ann Smith/OU=Sales/O=Acme"})
                       .Text("Subject", "Message number " + std::to_string(i))

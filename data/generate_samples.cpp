@@ -16,8 +16,7 @@
 
 namespace {
 
-bool Write(const DxlBuilder &b, const QString &path)
-{
+bool Write(const DxlBuilder& b, const QString& path) {
     if (!b.Save(path)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return false;
@@ -28,8 +27,7 @@ bool Write(const DxlBuilder &b, const QString &path)
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     if (argc >= 4 && std::string(argv[1]) == "--large") {
         const int count = std::atoi(argv[2]);
         const int mb = argc >= 5 ? std::atoi(argv[4]) : 0;

@@ -1,8 +1,7 @@
 #include <QApplication>
 #include <QTextStream>
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nsfadd"));
     QTextStream(stderr) << "nsfadd: this program's window is not built yet\n";

@@ -10,10 +10,10 @@
 namespace pst {
 
 struct CheckReport {
-  std::vector<std::string> findings;  // empty for a sound file
-  size_t nodes = 0, blocks = 0, pages = 0;
-  uint64_t leakedBytes = 0;  // allocated in the AMaps but referenced by nothing
-  bool ok() const { return findings.empty(); }
+    std::vector<std::string> findings;  // empty for a sound file
+    size_t nodes = 0, blocks = 0, pages = 0;
+    uint64_t leakedBytes = 0;  // allocated in the AMaps but referenced by nothing
+    bool ok() const { return findings.empty(); }
 };
 
 CheckReport CheckPst(std::unique_ptr<FileIo> io);

@@ -7,35 +7,40 @@
 namespace pst {
 
 int FuzzPstReader(const uint8_t* data, size_t size) {
-  auto bytes = std::make_shared<Bytes>(data, data + size);
-  std::string err;
-  auto db = Ndb::Open(std::make_unique<MemoryIo>(bytes), false, err);
-  if (db) {
-    std::vector<NodeEntry> nodes;
-    db->ForEachNode([&](const NodeEntry& n) { nodes.push_back(n); return nodes.size() < 5000; }, err);
-    for (auto& n : nodes) {
-      PropMap p;
-      Table t;
-      std::string e;
-      if (!ReadPc(*db, n.bidData, n.bidSub, p, e)) ReadTc(*db, n.bidData, n.bidSub, t, e, 100000);
-    }
-  }
-  auto store = Store::OpenOn(std::make_unique<MemoryIo>(bytes), false, err);
-  if (store) {
-    std::vector<FolderInfo> folders;
-    if (store->Subfolders(store->IpmSubtree(), folders, err)) {
-      for (auto& f : folders) {
-        std::vector<NID> msgs;
-        if (!store->Messages(f.nid, msgs, err)) continue;
-        for (NID m : msgs) {
-          MessageData md;
-          store->ReadMessage(m, md, err);
+    auto bytes = std::make_shared<Bytes>(data, data + size);
+    std::string err;
+    auto db = Ndb::Open(std::make_unique<MemoryIo>(bytes), false, err);
+    if (db) {
+        std::vector<NodeEntry> nodes;
+        db->ForEachNode(
+            [&](const NodeEntry& n) {
+                nodes.push_back(n);
+                return nodes.size() < 5000;
+            },
+            err);
+        for (auto& n : nodes) {
+            PropMap p;
+            Table t;
+            std::string e;
+            if (!ReadPc(*db, n.bidData, n.bidSub, p, e)) ReadTc(*db, n.bidData, n.bidSub, t, e, 100000);
         }
-      }
     }
-  }
-  CheckPst(std::make_unique<MemoryIo>(bytes));
-  return 0;
+    auto store = Store::OpenOn(std::make_unique<MemoryIo>(bytes), false, err);
+    if (store) {
+        std::vector<FolderInfo> folders;
+        if (store->Subfolders(store->IpmSubtree(), folders, err)) {
+            for (auto& f : folders) {
+                std::vector<NID> msgs;
+                if (!store->Messages(f.nid, msgs, err)) continue;
+                for (NID m : msgs) {
+                    MessageData md;
+                    store->ReadMessage(m, md, err);
+                }
+            }
+        }
+    }
+    CheckPst(std::make_unique<MemoryIo>(bytes));
+    return 0;
 }
 
 }  // namespace pst

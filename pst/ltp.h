@@ -14,15 +14,37 @@ using HID = uint32_t;  // [MS-PST] 2.3.1.1
 
 // Property types ([MS-OXCDATA] 2.11.1).
 enum PropType : uint16_t {
-  PT_SHORT = 0x0002, PT_LONG = 0x0003, PT_FLOAT = 0x0004, PT_DOUBLE = 0x0005, PT_CURRENCY = 0x0006,
-  PT_APPTIME = 0x0007, PT_ERROR = 0x000A, PT_BOOLEAN = 0x000B, PT_OBJECT = 0x000D, PT_I8 = 0x0014,
-  PT_STRING8 = 0x001E, PT_UNICODE = 0x001F, PT_SYSTIME = 0x0040, PT_CLSID = 0x0048,
-  PT_SVREID = 0x00FB, PT_SRESTRICT = 0x00FD, PT_ACTIONS = 0x00FE, PT_BINARY = 0x0102,
-  PT_MV_SHORT = 0x1002, PT_MV_LONG = 0x1003, PT_MV_DOUBLE = 0x1005, PT_MV_I8 = 0x1014,
-  PT_MV_STRING8 = 0x101E, PT_MV_UNICODE = 0x101F, PT_MV_SYSTIME = 0x1040, PT_MV_CLSID = 0x1048,
-  PT_MV_BINARY = 0x1102,
+    PT_SHORT = 0x0002,
+    PT_LONG = 0x0003,
+    PT_FLOAT = 0x0004,
+    PT_DOUBLE = 0x0005,
+    PT_CURRENCY = 0x0006,
+    PT_APPTIME = 0x0007,
+    PT_ERROR = 0x000A,
+    PT_BOOLEAN = 0x000B,
+    PT_OBJECT = 0x000D,
+    PT_I8 = 0x0014,
+    PT_STRING8 = 0x001E,
+    PT_UNICODE = 0x001F,
+    PT_SYSTIME = 0x0040,
+    PT_CLSID = 0x0048,
+    PT_SVREID = 0x00FB,
+    PT_SRESTRICT = 0x00FD,
+    PT_ACTIONS = 0x00FE,
+    PT_BINARY = 0x0102,
+    PT_MV_SHORT = 0x1002,
+    PT_MV_LONG = 0x1003,
+    PT_MV_DOUBLE = 0x1005,
+    PT_MV_I8 = 0x1014,
+    PT_MV_STRING8 = 0x101E,
+    PT_MV_UNICODE = 0x101F,
+    PT_MV_SYSTIME = 0x1040,
+    PT_MV_CLSID = 0x1048,
+    PT_MV_BINARY = 0x1102,
 };
-constexpr uint32_t PropTag(uint16_t id, uint16_t type) { return (uint32_t(id) << 16) | type; }
+constexpr uint32_t PropTag(uint16_t id, uint16_t type) {
+    return (uint32_t(id) << 16) | type;
+}
 
 // Size of a fixed-size type in bytes, 0 for variable-size types.
 size_t FixedSize(uint16_t type);
@@ -31,27 +53,30 @@ bool IsKnownType(uint16_t type);
 // One property value in its stored form: fixed types as their little-endian bytes, strings as
 // UTF-16LE without terminator, binary as is, multi-valued types as [MS-PST] 2.3.3.4.2 lays them out.
 struct Prop {
-  uint16_t type = 0;
-  Bytes data;
+    uint16_t type = 0;
+    Bytes data;
 };
 using PropMap = std::map<uint16_t, Prop>;  // keyed by property ID
 
 // A heap-on-node read into memory ([MS-PST] 2.3.1).
 class Heap {
- public:
-  bool Load(Ndb& db, BID bidData, std::string& err);
-  bool Load(Bytes whole, const std::vector<size_t>& blockSizes, std::string& err);
-  // The bytes of one allocation; false for a HID that names no allocation.
-  bool Get(HID hid, const uint8_t*& p, size_t& n) const;
-  uint8_t clientSig() const { return clientSig_; }
-  HID userRoot() const { return userRoot_; }
-  size_t blockCount() const { return blocks_.size(); }
+  public:
+    bool Load(Ndb& db, BID bidData, std::string& err);
+    bool Load(Bytes whole, const std::vector<size_t>& blockSizes, std::string& err);
+    // The bytes of one allocation; false for a HID that names no allocation.
+    bool Get(HID hid, const uint8_t*& p, size_t& n) const;
+    uint8_t clientSig() const { return clientSig_; }
+    HID userRoot() const { return userRoot_; }
+    size_t blockCount() const { return blocks_.size(); }
 
- private:
-  struct Block { Bytes data; std::vector<uint16_t> offsets; };
-  std::vector<Block> blocks_;
-  uint8_t clientSig_ = 0;
-  HID userRoot_ = 0;
+  private:
+    struct Block {
+        Bytes data;
+        std::vector<uint16_t> offsets;
+    };
+    std::vector<Block> blocks_;
+    uint8_t clientSig_ = 0;
+    HID userRoot_ = 0;
 };
 
 // Reads every record of a BTH as (key bytes, data bytes).
@@ -65,19 +90,19 @@ bool ReadPc(Ndb& db, BID bidData, BID bidSub, PropMap& out, std::string& err);
 
 // A table context's column ([MS-PST] 2.3.4.2 TCOLDESC).
 struct TcColumn {
-  uint32_t tag = 0;
-  uint16_t ib = 0;
-  uint8_t cb = 0;
-  uint8_t iBit = 0;
+    uint32_t tag = 0;
+    uint16_t ib = 0;
+    uint8_t cb = 0;
+    uint8_t iBit = 0;
 };
 struct TcRow {
-  uint32_t rowId = 0;
-  PropMap props;  // the row's cells that are present (CEB bit set), in stored form
+    uint32_t rowId = 0;
+    PropMap props;  // the row's cells that are present (CEB bit set), in stored form
 };
 struct Table {
-  std::vector<TcColumn> cols;
-  uint16_t rgib[4] = {};  // TCI_4b, TCI_2b, TCI_1b, TCI_bm
-  std::vector<TcRow> rows;
+    std::vector<TcColumn> cols;
+    uint16_t rgib[4] = {};  // TCI_4b, TCI_2b, TCI_1b, TCI_bm
+    std::vector<TcRow> rows;
 };
 bool ReadTc(Ndb& db, BID bidData, BID bidSub, Table& out, std::string& err, size_t maxRows = 10'000'000);
 // Lays out columns the way Outlook does: row ID and version first, then 8-, 4-, 2-, 1-byte
@@ -86,8 +111,8 @@ Table MakeTableLayout(const std::vector<uint32_t>& tags);
 
 // Result of building an LTP structure: the node's data tree and subnode tree.
 struct BuiltNode {
-  BID bidData = 0;
-  BID bidSub = 0;
+    BID bidData = 0;
+    BID bidSub = 0;
 };
 // Builds a PC from properties; values too big for the heap go to subnodes.
 // `external` names properties whose value already sits in one of the given subnodes.
@@ -105,17 +130,17 @@ bool AppendTcRows(Ndb& db, BID oldData, BID oldSub, const Table& layout, const s
 
 // Writes a large value straight into blocks as it arrives, without holding it all in memory.
 class StreamWriter {
- public:
-  explicit StreamWriter(Ndb& db) : db_(db) {}
-  void Write(const uint8_t* p, size_t n);
-  BID Finish();  // the data tree of everything written
-  uint64_t size() const { return total_; }
+  public:
+    explicit StreamWriter(Ndb& db) : db_(db) {}
+    void Write(const uint8_t* p, size_t n);
+    BID Finish();  // the data tree of everything written
+    uint64_t size() const { return total_; }
 
- private:
-  Ndb& db_;
-  Bytes pending_;
-  std::vector<BID> leaves_;
-  uint64_t total_ = 0;
+  private:
+    Ndb& db_;
+    Bytes pending_;
+    std::vector<BID> leaves_;
+    uint64_t total_ = 0;
 };
 
 // Encodes / decodes stored values.

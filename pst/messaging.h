@@ -14,137 +14,187 @@ namespace pst {
 
 // Property IDs the library itself reads or writes ([MS-OXPROPS]).
 enum : uint16_t {
-  PidTagImportance = 0x0017, PidTagMessageClass = 0x001A, PidTagSensitivity = 0x0036,
-  PidTagSubject = 0x0037, PidTagClientSubmitTime = 0x0039, PidTagSentRepresentingName = 0x0042,
-  PidTagConversationTopic = 0x0070, PidTagConversationIndex = 0x0071, PidTagDisplayBcc = 0x0E02,
-  PidTagDisplayCc = 0x0E03, PidTagDisplayTo = 0x0E04, PidTagMessageDeliveryTime = 0x0E06,
-  PidTagMessageFlags = 0x0E07, PidTagMessageSize = 0x0E08, PidTagMessageStatus = 0x0E17,
-  PidTagHasAttachments = 0x0E1B, PidTagAttachSize = 0x0E20, PidTagRecipientType = 0x0C15,
-  PidTagSenderName = 0x0C1A, PidTagResponsibility = 0x0E0F, PidTagRecordKey = 0x0FF9,
-  PidTagObjectType = 0x0FFE, PidTagEntryId = 0x0FFF, PidTagBody = 0x1000, PidTagHtml = 0x1013,
-  PidTagDisplayName = 0x3001, PidTagAddressType = 0x3002, PidTagEmailAddress = 0x3003,
-  PidTagComment = 0x3004, PidTagCreationTime = 0x3007, PidTagLastModificationTime = 0x3008,
-  PidTagSearchKey = 0x300B, PidTagContentCount = 0x3602, PidTagContentUnreadCount = 0x3603,
-  PidTagSubfolders = 0x360A, PidTagContainerClass = 0x3613, PidTagAttachDataBinary = 0x3701,
-  PidTagAttachFilename = 0x3704, PidTagAttachMethod = 0x3705, PidTagAttachLongFilename = 0x3707,
-  PidTagAttachMimeTag = 0x370E, PidTagRenderingPosition = 0x370B, PidTagDisplayType = 0x3900,
-  PidTagAddressBookDisplayNamePrintable = 0x39FF, PidTagSendRichInfo = 0x3A40,
-  PidTagLtpRowId = 0x67F2, PidTagLtpRowVer = 0x67F3,
+    PidTagImportance = 0x0017,
+    PidTagMessageClass = 0x001A,
+    PidTagSensitivity = 0x0036,
+    PidTagSubject = 0x0037,
+    PidTagClientSubmitTime = 0x0039,
+    PidTagSentRepresentingName = 0x0042,
+    PidTagConversationTopic = 0x0070,
+    PidTagConversationIndex = 0x0071,
+    PidTagDisplayBcc = 0x0E02,
+    PidTagDisplayCc = 0x0E03,
+    PidTagDisplayTo = 0x0E04,
+    PidTagMessageDeliveryTime = 0x0E06,
+    PidTagMessageFlags = 0x0E07,
+    PidTagMessageSize = 0x0E08,
+    PidTagMessageStatus = 0x0E17,
+    PidTagHasAttachments = 0x0E1B,
+    PidTagAttachSize = 0x0E20,
+    PidTagRecipientType = 0x0C15,
+    PidTagSenderName = 0x0C1A,
+    PidTagResponsibility = 0x0E0F,
+    PidTagRecordKey = 0x0FF9,
+    PidTagObjectType = 0x0FFE,
+    PidTagEntryId = 0x0FFF,
+    PidTagBody = 0x1000,
+    PidTagHtml = 0x1013,
+    PidTagDisplayName = 0x3001,
+    PidTagAddressType = 0x3002,
+    PidTagEmailAddress = 0x3003,
+    PidTagComment = 0x3004,
+    PidTagCreationTime = 0x3007,
+    PidTagLastModificationTime = 0x3008,
+    PidTagSearchKey = 0x300B,
+    PidTagContentCount = 0x3602,
+    PidTagContentUnreadCount = 0x3603,
+    PidTagSubfolders = 0x360A,
+    PidTagContainerClass = 0x3613,
+    PidTagAttachDataBinary = 0x3701,
+    PidTagAttachFilename = 0x3704,
+    PidTagAttachMethod = 0x3705,
+    PidTagAttachLongFilename = 0x3707,
+    PidTagAttachMimeTag = 0x370E,
+    PidTagRenderingPosition = 0x370B,
+    PidTagDisplayType = 0x3900,
+    PidTagAddressBookDisplayNamePrintable = 0x39FF,
+    PidTagSendRichInfo = 0x3A40,
+    PidTagLtpRowId = 0x67F2,
+    PidTagLtpRowVer = 0x67F3,
 };
 constexpr uint32_t kAttachByValue = 1, kAttachEmbeddedMessage = 5;
 constexpr uint32_t kMsgFlagRead = 0x1, kMsgFlagUnmodified = 0x2, kMsgFlagHasAttach = 0x10;
 
 struct Guid {
-  uint8_t b[16] = {};
-  bool operator<(const Guid& o) const;
-  bool operator==(const Guid& o) const;
+    uint8_t b[16] = {};
+    bool operator<(const Guid& o) const;
+    bool operator==(const Guid& o) const;
 };
-extern const Guid PS_MAPI, PS_PUBLIC_STRINGS, PSETID_Common, PSETID_Address, PSETID_Appointment,
-    PSETID_Task, PS_INTERNET_HEADERS;
+extern const Guid PS_MAPI, PS_PUBLIC_STRINGS, PSETID_Common, PSETID_Address, PSETID_Appointment, PSETID_Task,
+    PS_INTERNET_HEADERS;
 
 // A named property ([MS-OXCDATA] 2.6.1): a GUID with a numeric ID or a string name.
 struct NamedProp {
-  Guid guid;
-  std::optional<uint32_t> lid;
-  std::string name;  // UTF-8, when lid is empty
+    Guid guid;
+    std::optional<uint32_t> lid;
+    std::string name;  // UTF-8, when lid is empty
 };
 
 struct Recipient {
-  PropMap props;  // PidTagDisplayName, PidTagEmailAddress, PidTagAddressType, PidTagRecipientType...
+    PropMap props;  // PidTagDisplayName, PidTagEmailAddress, PidTagAddressType, PidTagRecipientType...
 };
 
 struct NewMessage;
 struct Attachment {
-  PropMap props;  // PidTagAttachFilename, PidTagAttachLongFilename, PidTagAttachMimeTag, ...
-  Bytes data;     // for attachments by value held in memory
-  // For large attachments: called repeatedly to fill buf; returns the bytes given, 0 at the end.
-  std::function<size_t(uint8_t* buf, size_t cap)> stream;
-  std::shared_ptr<NewMessage> embedded;  // set for an embedded-message attachment
+    PropMap props;  // PidTagAttachFilename, PidTagAttachLongFilename, PidTagAttachMimeTag, ...
+    Bytes data;     // for attachments by value held in memory
+    // For large attachments: called repeatedly to fill buf; returns the bytes given, 0 at the end.
+    std::function<size_t(uint8_t* buf, size_t cap)> stream;
+    std::shared_ptr<NewMessage> embedded;  // set for an embedded-message attachment
 };
 
 struct NewMessage {
-  PropMap props;
-  std::vector<Recipient> recipients;
-  std::vector<Attachment> attachments;
-  bool associated = false;  // goes to the folder's associated contents table
+    PropMap props;
+    std::vector<Recipient> recipients;
+    std::vector<Attachment> attachments;
+    bool associated = false;  // goes to the folder's associated contents table
 };
 
 struct FolderInfo {
-  NID nid = 0;
-  std::string name;
-  std::string containerClass;
-  uint32_t contentCount = 0, unreadCount = 0;
-  bool hasSubfolders = false;
+    NID nid = 0;
+    std::string name;
+    std::string containerClass;
+    uint32_t contentCount = 0, unreadCount = 0;
+    bool hasSubfolders = false;
 };
 
 // A message as read back.
 struct MessageData {
-  PropMap props;
-  std::vector<PropMap> recipients;
-  struct Att {
     PropMap props;
-    Bytes data;
-    std::unique_ptr<MessageData> embedded;
-  };
-  std::vector<Att> attachments;
+    std::vector<PropMap> recipients;
+    struct Att {
+        PropMap props;
+        Bytes data;
+        std::unique_ptr<MessageData> embedded;
+    };
+    std::vector<Att> attachments;
 };
 
 // The default folders Outlook finds through store, root and Inbox properties.
-enum class DefaultFolder { Inbox, Outbox, SentItems, DeletedItems, Calendar, Contacts, Tasks, Journal,
-                           Notes, Drafts, JunkEmail, RssFeeds, Conflicts, SyncIssues, LocalFailures,
-                           ServerFailures };
+enum class DefaultFolder {
+    Inbox,
+    Outbox,
+    SentItems,
+    DeletedItems,
+    Calendar,
+    Contacts,
+    Tasks,
+    Journal,
+    Notes,
+    Drafts,
+    JunkEmail,
+    RssFeeds,
+    Conflicts,
+    SyncIssues,
+    LocalFailures,
+    ServerFailures
+};
 
 class Store {
- public:
-  ~Store();
-  static std::unique_ptr<Store> Create(const std::string& path, const std::string& displayName, std::string& err);
-  static std::unique_ptr<Store> Open(const std::string& path, std::string& err, bool writable = true);
-  static std::unique_ptr<Store> CreateOn(std::unique_ptr<FileIo> io, const std::string& displayName, std::string& err);
-  static std::unique_ptr<Store> OpenOn(std::unique_ptr<FileIo> io, bool writable, std::string& err);
+  public:
+    ~Store();
+    static std::unique_ptr<Store> Create(const std::string& path, const std::string& displayName,
+                                         std::string& err);
+    static std::unique_ptr<Store> Open(const std::string& path, std::string& err, bool writable = true);
+    static std::unique_ptr<Store> CreateOn(std::unique_ptr<FileIo> io, const std::string& displayName,
+                                           std::string& err);
+    static std::unique_ptr<Store> OpenOn(std::unique_ptr<FileIo> io, bool writable, std::string& err);
 
-  NID Root() const { return kNidRootFolder; }
-  NID IpmSubtree() const { return ipmSubtree_; }
-  std::string DisplayName() const;
-  const Bytes& RecordKey() const { return recordKey_; }
-  Bytes EntryIdOf(NID nid) const;
+    NID Root() const { return kNidRootFolder; }
+    NID IpmSubtree() const { return ipmSubtree_; }
+    std::string DisplayName() const;
+    const Bytes& RecordKey() const { return recordKey_; }
+    Bytes EntryIdOf(NID nid) const;
 
-  bool Subfolders(NID folder, std::vector<FolderInfo>& out, std::string& err);
-  std::optional<FolderInfo> FindSubfolder(NID parent, const std::string& name, std::string& err);
-  std::optional<FolderInfo> GetFolder(NID folder, std::string& err);
-  // Adds a folder under parent; an existing folder of the same name is returned instead.
-  std::optional<NID> AddFolder(NID parent, const std::string& name, const std::string& containerClass, std::string& err);
-  std::optional<NID> AddMessage(NID folder, const NewMessage& msg, std::string& err);
-  bool Messages(NID folder, std::vector<NID>& out, std::string& err, bool associated = false);
-  bool ReadMessage(NID message, MessageData& out, std::string& err);
-  // Marks a folder as one of Outlook's default folders (entry IDs where Outlook looks for them).
-  bool SetDefaultFolder(DefaultFolder kind, NID folder, std::string& err);
+    bool Subfolders(NID folder, std::vector<FolderInfo>& out, std::string& err);
+    std::optional<FolderInfo> FindSubfolder(NID parent, const std::string& name, std::string& err);
+    std::optional<FolderInfo> GetFolder(NID folder, std::string& err);
+    // Adds a folder under parent; an existing folder of the same name is returned instead.
+    std::optional<NID> AddFolder(NID parent, const std::string& name, const std::string& containerClass,
+                                 std::string& err);
+    std::optional<NID> AddMessage(NID folder, const NewMessage& msg, std::string& err);
+    bool Messages(NID folder, std::vector<NID>& out, std::string& err, bool associated = false);
+    bool ReadMessage(NID message, MessageData& out, std::string& err);
+    // Marks a folder as one of Outlook's default folders (entry IDs where Outlook looks for them).
+    bool SetDefaultFolder(DefaultFolder kind, NID folder, std::string& err);
 
-  // Maps a named property to its property ID (0x8000 and up), adding it to the map if new.
-  std::optional<uint16_t> NamedPropId(const NamedProp& np, std::string& err);
-  std::optional<NamedProp> NameOf(uint16_t propId, std::string& err);
+    // Maps a named property to its property ID (0x8000 and up), adding it to the map if new.
+    std::optional<uint16_t> NamedPropId(const NamedProp& np, std::string& err);
+    std::optional<NamedProp> NameOf(uint16_t propId, std::string& err);
 
-  bool Commit(std::string& err);
-  Ndb& ndb() { return *db_; }
+    bool Commit(std::string& err);
+    Ndb& ndb() { return *db_; }
 
- private:
-  struct FolderState;
-  struct NameMap;
-  Store();
-  bool Init(std::string& err);
-  bool Build(const std::string& displayName, std::string& err);
-  FolderState* LoadFolder(NID nid, std::string& err);
-  bool WriteMessage(const NewMessage& msg, PropMap* finalProps, BuiltNode& out, uint64_t& size, std::string& err);
-  bool ReadMessageNode(BID bidData, BID bidSub, MessageData& out, int depth, std::string& err);
-  bool LoadNameMap(std::string& err);
-  bool FlushFolders(std::string& err);
-  bool UpdateStoreProps(const PropMap& add, std::string& err);
+  private:
+    struct FolderState;
+    struct NameMap;
+    Store();
+    bool Init(std::string& err);
+    bool Build(const std::string& displayName, std::string& err);
+    FolderState* LoadFolder(NID nid, std::string& err);
+    bool WriteMessage(const NewMessage& msg, PropMap* finalProps, BuiltNode& out, uint64_t& size,
+                      std::string& err);
+    bool ReadMessageNode(BID bidData, BID bidSub, MessageData& out, int depth, std::string& err);
+    bool LoadNameMap(std::string& err);
+    bool FlushFolders(std::string& err);
+    bool UpdateStoreProps(const PropMap& add, std::string& err);
 
-  std::unique_ptr<Ndb> db_;
-  NID ipmSubtree_ = 0;
-  Bytes recordKey_;
-  std::map<NID, std::unique_ptr<FolderState>> folders_;
-  std::unique_ptr<NameMap> names_;
-  PropMap pendingStoreProps_;
+    std::unique_ptr<Ndb> db_;
+    NID ipmSubtree_ = 0;
+    Bytes recordKey_;
+    std::map<NID, std::unique_ptr<FolderState>> folders_;
+    std::unique_ptr<NameMap> names_;
+    PropMap pendingStoreProps_;
 };
 
 }  // namespace pst

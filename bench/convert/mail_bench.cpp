@@ -30,15 +30,13 @@
 
 namespace {
 
-long PeakRssKiB()
-{
+long PeakRssKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
 
-bool WriteDatabase(const QString &path, long mebibytes)
-{
+bool WriteDatabase(const QString& path, long mebibytes) {
     const qsizetype size = static_cast<qsizetype>(mebibytes) * 1024 * 1024;
     QByteArray file(size, Qt::Uninitialized);
     std::mt19937_64 rng(29);
@@ -58,13 +56,11 @@ bool WriteDatabase(const QString &path, long mebibytes)
     return b.Save(path);
 }
 
-int RunOne(const QString &databasePath, const QString &emlPath, long mebibytes)
-{
+int RunOne(const QString& databasePath, const QString& emlPath, long mebibytes) {
     LNNotesSession session;
     session.Initialize();
     LNDatabase database;
-    if (session.GetDatabase(databasePath, &database) != LNNOERROR ||
-        database.Open() != LNNOERROR) {
+    if (session.GetDatabase(databasePath, &database) != LNNOERROR || database.Open() != LNNOERROR) {
         std::fprintf(stderr, "%ld MiB: database does not open\n", mebibytes);
         return 1;
     }
@@ -86,19 +82,18 @@ int RunOne(const QString &databasePath, const QString &emlPath, long mebibytes)
     }
     const double ms = std::chrono::duration<double, std::milli>(end - start).count();
     const long peak = PeakRssKiB();
-    std::printf("%3ld MiB attachment: %8.1f ms, %6.1f MiB/s, EML %lld bytes, peak RSS %ld KiB, "
-                "%ld KiB above the open database (%.2f x the attachment)\n",
-                mebibytes, ms, static_cast<double>(mebibytes) / (ms / 1000.0),
-                static_cast<long long>(emlSize), peak, peak - baseline,
-                static_cast<double>(peak - baseline) / static_cast<double>(mebibytes * 1024));
+    std::printf(
+        "%3ld MiB attachment: %8.1f ms, %6.1f MiB/s, EML %lld bytes, peak RSS %ld KiB, "
+        "%ld KiB above the open database (%.2f x the attachment)\n",
+        mebibytes, ms, static_cast<double>(mebibytes) / (ms / 1000.0), static_cast<long long>(emlSize), peak,
+        peak - baseline, static_cast<double>(peak - baseline) / static_cast<double>(mebibytes * 1024));
     return 0;
 }
 
 // Building the database costs several times the attachment; done in a child of its own, it
 // leaves no trace in the peak of the measuring child.
 template <typename F>
-int RunInChild(F work)
-{
+int RunInChild(F work) {
     const pid_t child = fork();
     if (child == 0) {
         const int result = work();
@@ -112,24 +107,19 @@ int RunInChild(F work)
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     std::vector<long> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(std::strtol(argv[i], nullptr, 10));
-    if (sizes.empty())
-        sizes = {7, 14, 29};
+    for (int i = 1; i < argc; ++i) sizes.push_back(std::strtol(argv[i], nullptr, 10));
+    if (sizes.empty()) sizes = {7, 14, 29};
     QTemporaryDir dir;
     // The detach folder goes under the benchmark's own folder.
     qputenv("TMPDIR", dir.path().toUtf8());
     int failures = 0;
     for (long mebibytes : sizes) {
         const QString databasePath = dir.filePath(QString::number(mebibytes) + ".dxl");
-        if (mebibytes <= 0 || mebibytes >= 30 || RunInChild([&] {
-                return WriteDatabase(databasePath, mebibytes) ? 0 : 1;
-            }) != 0) {
-            std::fprintf(stderr, "%ld MiB: not a size below 30 MiB, or the database failed\n",
-                         mebibytes);
+        if (mebibytes <= 0 || mebibytes >= 30 ||
+            RunInChild([&] { return WriteDatabase(databasePath, mebibytes) ? 0 : 1; }) != 0) {
+            std::fprintf(stderr, "%ld MiB: not a size below 30 MiB, or the database failed\n", mebibytes);
             ++failures;
             continue;
         }

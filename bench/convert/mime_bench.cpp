@@ -47,12 +47,12 @@ int RunOne(long mebibytes, bool share) {
     message.PutSubject(QStringLiteral("=?utf-8?B?YmlnIGF0dGFjaG1lbnQ=?="));
     message.PutContentType(QStringLiteral("multipart/mixed"));
     message.PutBoundary();
-    CMimeBody *body = message.AddPart();
+    CMimeBody* body = message.AddPart();
     body->PutContentType(QStringLiteral("text/plain"));
     body->PutCharset(QStringLiteral("UTF-8"));
     body->PutTransferEncoding(QStringLiteral("8bit"));
     body->PutText("See the attachment.\r\n", 0);
-    CMimeBody *part = message.AddPart();
+    CMimeBody* part = message.AddPart();
     part->PutTransferEncoding(QStringLiteral("base64"));
     part->PutContentType(QStringLiteral("application/octet-stream"));
     // The copying overload takes the writer's read buffer as bytes; the sharing one keeps a
@@ -60,7 +60,8 @@ int RunOne(long mebibytes, bool share) {
     if (share)
         part->PutFileContent(QStringLiteral("=?utf-8?B?YmlnLmJpbg==?="), file);
     else
-        part->PutFileContent(QStringLiteral("=?utf-8?B?YmlnLmJpbg==?="), file.constData(), static_cast<quint64>(file.size()));
+        part->PutFileContent(QStringLiteral("=?utf-8?B?YmlnLmJpbg==?="), file.constData(),
+                             static_cast<quint64>(file.size()));
     const qint64 measured = message.MeasureSize();
     const std::optional<QByteArray> eml = message.Serialize();
     const auto end = std::chrono::steady_clock::now();
@@ -70,22 +71,21 @@ int RunOne(long mebibytes, bool share) {
     }
     const double ms = std::chrono::duration<double, std::milli>(end - start).count();
     const long peak = PeakRssKiB();
-    std::printf("%3ld MiB attachment, %s: %8.1f ms, %7.1f MiB/s, EML %lld bytes (measured %lld), "
-                "peak RSS %ld KiB, %ld KiB above the input (%.2f x the attachment)\n",
-                mebibytes, share ? "shared" : "copied", ms, static_cast<double>(mebibytes) / (ms / 1000.0), static_cast<long long>(eml->size()),
-                static_cast<long long>(measured), peak, peak - baseline,
-                static_cast<double>(peak - baseline) * 1024.0 / static_cast<double>(size));
+    std::printf(
+        "%3ld MiB attachment, %s: %8.1f ms, %7.1f MiB/s, EML %lld bytes (measured %lld), "
+        "peak RSS %ld KiB, %ld KiB above the input (%.2f x the attachment)\n",
+        mebibytes, share ? "shared" : "copied", ms, static_cast<double>(mebibytes) / (ms / 1000.0),
+        static_cast<long long>(eml->size()), static_cast<long long>(measured), peak, peak - baseline,
+        static_cast<double>(peak - baseline) * 1024.0 / static_cast<double>(size));
     return 0;
 }
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     std::vector<long> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(std::strtol(argv[i], nullptr, 10));
-    if (sizes.empty())
-        sizes = {7, 14, 29};
+    for (int i = 1; i < argc; ++i) sizes.push_back(std::strtol(argv[i], nullptr, 10));
+    if (sizes.empty()) sizes = {7, 14, 29};
     int status = 0;
     for (bool share : {false, true}) {
         for (long mebibytes : sizes) {

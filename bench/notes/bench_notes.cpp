@@ -17,8 +17,7 @@
 
 namespace {
 
-long StatusKb(const char *key)
-{
+long StatusKb(const char* key) {
     std::ifstream f("/proc/self/status");
     std::string line;
     while (std::getline(f, line))
@@ -27,8 +26,7 @@ long StatusKb(const char *key)
 }
 
 // CPU seconds of this process: on a shared machine the wall clock says little.
-double CpuSeconds()
-{
+double CpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
@@ -38,8 +36,7 @@ double CpuSeconds()
 struct Clock {
     std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
     double cpu = CpuSeconds();
-    double Wall() const
-    {
+    double Wall() const {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
     }
     double Cpu() const { return CpuSeconds() - cpu; }
@@ -47,8 +44,7 @@ struct Clock {
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s FILE [DETACH_DIR]\n", argv[0]);
         return 2;
@@ -65,9 +61,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot open: %s\n", qPrintable(LNGetErrorMessageText(db.Open())));
         return 1;
     }
-    std::printf("open (index pass): %.3f s CPU (%.3f s wall) for %u documents; %ld kB "
-                "resident after\n",
-                t.Cpu(), t.Wall(), db.GetDocumentCount(), StatusKb("VmRSS:"));
+    std::printf(
+        "open (index pass): %.3f s CPU (%.3f s wall) for %u documents; %ld kB "
+        "resident after\n",
+        t.Cpu(), t.Wall(), db.GetDocumentCount(), StatusKb("VmRSS:"));
 
     std::vector<NOTEID> ids;
     db.GetDocumentIDs(&ids);
@@ -84,7 +81,7 @@ int main(int argc, char **argv)
             chars += doc.GetSubject().size() + doc.GetRecipients(LNRECIPIENTTYPE_TO).size();
             LNRichText rt;
             if (doc.GetRichText("Body", &rt) == LNNOERROR) chars += rt.GetPlainText().size();
-            for (const auto &a : doc.GetAttachments()) {
+            for (const auto& a : doc.GetAttachments()) {
                 ++attachments;
                 if (argc > 2) toDetach.push_back(a);
             }
@@ -93,24 +90,26 @@ int main(int argc, char **argv)
         doc.Close();
     }
     const double readCpu = t.Cpu();
-    std::printf("read every document: %.3f s CPU (%.3f s wall), %.1f us CPU per document "
-                "(%zu failed, %zu chars, %zu attachments); %ld kB resident after\n",
-                readCpu, t.Wall(), ids.empty() ? 0.0 : readCpu * 1e6 / double(ids.size()),
-                failed, chars, attachments, StatusKb("VmRSS:"));
+    std::printf(
+        "read every document: %.3f s CPU (%.3f s wall), %.1f us CPU per document "
+        "(%zu failed, %zu chars, %zu attachments); %ld kB resident after\n",
+        readCpu, t.Wall(), ids.empty() ? 0.0 : readCpu * 1e6 / double(ids.size()), failed, chars, attachments,
+        StatusKb("VmRSS:"));
 
     if (argc > 2) {
         const QDir dir(QString::fromLocal8Bit(argv[2]));
         t = Clock();
         std::uint64_t bytes = 0;
         int n = 0;
-        for (const auto &a : toDetach) {
+        for (const auto& a : toDetach) {
             const QString out = dir.filePath(QStringLiteral("bench-%1.bin").arg(n++));
             if (a.Detach(out) == LNNOERROR) bytes += a.GetSize();
             QFile::remove(out);
         }
-        std::printf("detach %zu attachments, %.1f MB: %.3f s CPU (%.3f s wall); %ld kB "
-                    "resident after\n",
-                    toDetach.size(), double(bytes) / 1e6, t.Cpu(), t.Wall(), StatusKb("VmRSS:"));
+        std::printf(
+            "detach %zu attachments, %.1f MB: %.3f s CPU (%.3f s wall); %ld kB "
+            "resident after\n",
+            toDetach.size(), double(bytes) / 1e6, t.Cpu(), t.Wall(), StatusKb("VmRSS:"));
     }
     std::printf("peak resident memory: %ld kB\n", StatusKb("VmHWM:"));
     return 0;

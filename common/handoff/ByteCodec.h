@@ -13,7 +13,7 @@
 namespace handoff_detail {
 
 class ByteWriter {
-public:
+  public:
     void U8(std::uint8_t value);
     void U32(std::uint32_t value);
     void I32(std::int32_t value);
@@ -21,14 +21,14 @@ public:
     void U64(std::uint64_t value);
     void F64(double value);
     // u32 number of UTF-16 code units, then the units ("setting.txt", "config.txt").
-    void UnitText(const QString &text);
+    void UnitText(const QString& text);
     // u32 number of bytes, then the units ("Folderpth.txt").
-    void ByteText(const QString &text);
+    void ByteText(const QString& text);
 
-    const QByteArray &Bytes() const { return bytes_; }
+    const QByteArray& Bytes() const { return bytes_; }
 
-private:
-    void Units(const QString &text);
+  private:
+    void Units(const QString& text);
     QByteArray bytes_;
 };
 
@@ -36,36 +36,36 @@ private:
 // reader stays failed: that field and every later one count as absent and are left as they
 // were.
 class ByteReader {
-public:
-    explicit ByteReader(QIODevice &device) : device_(device) {}
+  public:
+    explicit ByteReader(QIODevice& device) : device_(device) {}
 
-    bool U8(std::uint8_t &value);
-    bool U32(std::uint32_t &value);
-    bool I32(std::int32_t &value);
-    bool U64(std::uint64_t &value);
-    bool F64(double &value);
+    bool U8(std::uint8_t& value);
+    bool U32(std::uint32_t& value);
+    bool I32(std::int32_t& value);
+    bool U64(std::uint64_t& value);
+    bool F64(double& value);
     // With stopAtNul the text ends at its first NUL code unit, as a C string reader sees it.
-    bool UnitText(QString &text, bool stopAtNul = false);
+    bool UnitText(QString& text, bool stopAtNul = false);
     // An odd byte count leaves its last byte without a code unit; it is consumed all the same.
-    bool ByteText(QString &text);
+    bool ByteText(QString& text);
 
     bool Ok() const { return ok_; }
     // Bytes left after the position, never negative.
     qint64 Remaining() const;
 
-private:
-    bool Raw(void *out, qint64 size);
+  private:
+    bool Raw(void* out, qint64 size);
     template <typename T>
-    bool Fixed(T &value);
-    bool Text(std::uint64_t byteCount, QString &text, bool stopAtNul);
+    bool Fixed(T& value);
+    bool Text(std::uint64_t byteCount, QString& text, bool stopAtNul);
 
-    QIODevice &device_;
+    QIODevice& device_;
     bool ok_ = true;
 };
 
 // Runs parse(QIODevice &) over bytes held in memory (shared, not copied).
 template <typename Parse>
-auto ParseBytes(const QByteArray &bytes, Parse parse) {
+auto ParseBytes(const QByteArray& bytes, Parse parse) {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);

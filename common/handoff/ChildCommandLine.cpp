@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr std::array<const char *, 4> kMarkers = {"/D ", "/C ", "/P ", "/F"};
+constexpr std::array<const char*, 4> kMarkers = {"/D ", "/C ", "/P ", "/F"};
 
 }  // namespace
 
@@ -16,17 +16,16 @@ QString ChildCommandLine::ToRaw() const {
            QLatin1String(kMarkers[2]) + pstPath + QLatin1String(kMarkers[3]) + handoffFolder;
 }
 
-ChildCommandLine ChildCommandLine::ParseRaw(const QString &commandLine) {
+ChildCommandLine ChildCommandLine::ParseRaw(const QString& commandLine) {
     ChildCommandLine result;
     // Each value is the text up to the next marker; the hand-off folder is all that is left.
-    const std::array<QString *, 4> upToMarker = {&result.databasePath, &result.server,
-                                                 &result.mode, &result.pstPath};
+    const std::array<QString*, 4> upToMarker = {&result.databasePath, &result.server, &result.mode,
+                                                &result.pstPath};
     qsizetype from = 0;
     for (std::size_t i = 0; i < kMarkers.size(); ++i) {
         const QLatin1String marker(kMarkers[i]);
         const qsizetype at = commandLine.indexOf(marker, from, Qt::CaseSensitive);
-        if (at < 0)
-            return result;
+        if (at < 0) return result;
         *upToMarker[i] = commandLine.mid(from, at - from);
         from = at + marker.size();
     }
@@ -38,16 +37,16 @@ QStringList ChildCommandLine::ToArguments() const {
     return {databasePath, server, mode, pstPath, handoffFolder};
 }
 
-ChildCommandLine ChildCommandLine::FromArguments(const QStringList &arguments) {
+ChildCommandLine ChildCommandLine::FromArguments(const QStringList& arguments) {
     ChildCommandLine result;
-    std::array<QString *, 5> values = {&result.databasePath, &result.server, &result.mode,
-                                       &result.pstPath, &result.handoffFolder};
+    std::array<QString*, 5> values = {&result.databasePath, &result.server, &result.mode, &result.pstPath,
+                                      &result.handoffFolder};
     for (qsizetype i = 0; i < arguments.size() && i < qsizetype(values.size()); ++i)
         *values[static_cast<std::size_t>(i)] = arguments[i];
     return result;
 }
 
-void ChildCommandLine::ConfigureProcess(QProcess &process, const QString &program) const {
+void ChildCommandLine::ConfigureProcess(QProcess& process, const QString& program) const {
     process.setProgram(program);
     process.setArguments(ProcessArguments());
 }

@@ -18,24 +18,24 @@ struct ChildCommandLine {
     QString pstPath;
     QString handoffFolder;  // ends with the platform separator
 
-    bool operator==(const ChildCommandLine &) const = default;
+    bool operator==(const ChildCommandLine&) const = default;
 
     // Windows raw form.
     QString ToRaw() const;
     // Markers are searched case-sensitively in the order "/D ", "/C ", "/P ", "/F", each in the
     // rest after the one before; a missing marker leaves its value and all later ones empty.
-    static ChildCommandLine ParseRaw(const QString &commandLine);
+    static ChildCommandLine ParseRaw(const QString& commandLine);
 
     // POSIX form: the five values, in order, as separate arguments.
     QStringList ToArguments() const;
     // The arguments after the program name; missing ones stay empty, extra ones are ignored.
-    static ChildCommandLine FromArguments(const QStringList &arguments);
+    static ChildCommandLine FromArguments(const QStringList& arguments);
 
     // The argument list to start a child with (QProcess::setArguments); empty values are
     // passed as empty arguments so that later values keep their places.
     QStringList ProcessArguments() const { return ToArguments(); }
     // Sets program and arguments of a child about to be started.
-    void ConfigureProcess(QProcess &process, const QString &program) const;
+    void ConfigureProcess(QProcess& process, const QString& program) const;
 
     // The five values of the running process, from QCoreApplication::arguments().
     static ChildCommandLine FromCurrentProcess();

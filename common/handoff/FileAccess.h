@@ -11,13 +11,13 @@
 namespace handoff_detail {
 
 // Create, truncating an existing file (the creator of a file).
-bool CreateTruncated(const QString &path, const QByteArray &bytes);
+bool CreateTruncated(const QString& path, const QByteArray& bytes);
 // Open the existing file for reading and writing, never create or truncate it, and write from
 // offset 0: a shorter record leaves the tail of a longer one behind it.
-bool OverwriteFromStart(const QString &path, const QByteArray &bytes);
+bool OverwriteFromStart(const QString& path, const QByteArray& bytes);
 // Open the existing file, never create it, and write at its end.
-bool AppendAtEnd(const QString &path, const QByteArray &bytes);
+bool AppendAtEnd(const QString& path, const QByteArray& bytes);
 // Open the existing file for reading and writing, never create it, and hand it to read.
-bool ReadExisting(const QString &path, const std::function<void(QIODevice &)> &read);
+bool ReadExisting(const QString& path, const std::function<void(QIODevice&)>& read);
 
 }  // namespace handoff_detail

@@ -2,13 +2,12 @@
 
 #include <QDir>
 
-QString HandoffFilePath(const QString &handoffFolder, const char *fileName) {
+QString HandoffFilePath(const QString& handoffFolder, const char* fileName) {
     return handoffFolder + QString::fromLatin1(fileName);
 }
 
-QString WithTrailingSeparator(const QString &folder) {
+QString WithTrailingSeparator(const QString& folder) {
     QString native = QDir::toNativeSeparators(folder);
-    if (!native.endsWith(QDir::separator()))
-        native += QDir::separator();
+    if (!native.endsWith(QDir::separator())) native += QDir::separator();
     return native;
 }

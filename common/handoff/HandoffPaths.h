@@ -11,8 +11,8 @@ inline constexpr char kCalendarIdsFileName[] = "cal.txt";
 inline constexpr char kRunOptionsFileName[] = "config.txt";
 
 // handoffFolder + fileName, exactly.
-QString HandoffFilePath(const QString &handoffFolder, const char *fileName);
+QString HandoffFilePath(const QString& handoffFolder, const char* fileName);
 
 // The folder in native form with one platform separator at its end (added only when missing),
 // as the launcher keeps the folder the user picked and as output folders are completed.
-QString WithTrailingSeparator(const QString &folder);
+QString WithTrailingSeparator(const QString& folder);

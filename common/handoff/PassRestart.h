@@ -20,19 +20,19 @@ enum class PassDecision {
 // after the previous process (1 before the first); the pass is given up at the third such
 // process, counted over the whole pass.
 class PassRestart {
-public:
+  public:
     // found: the record read after the process, or nullptr when "setting.txt" could not be
     // read; the previous index then stands, which counts as no progress.
-    PassDecision AfterProcess(const ResumeRecord *found);
+    PassDecision AfterProcess(const ResumeRecord* found);
     // Reads settingsPath itself.
-    PassDecision AfterProcess(const QString &settingsPath);
+    PassDecision AfterProcess(const QString& settingsPath);
 
     std::uint32_t LastIndex() const { return last_; }
     int Strikes() const { return strikes_; }
 
     static constexpr int kStrikeLimit = 3;
 
-private:
+  private:
     std::uint32_t last_ = 1;
     int strikes_ = 0;
 };

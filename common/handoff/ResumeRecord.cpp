@@ -3,7 +3,7 @@
 #include "common/handoff/ByteCodec.h"
 #include "common/handoff/FileAccess.h"
 
-QByteArray SerializeResumeRecord(const ResumeRecord &record) {
+QByteArray SerializeResumeRecord(const ResumeRecord& record) {
     handoff_detail::ByteWriter out;
     out.U32(record.noteId);
     out.U32(record.resumeIndex);
@@ -12,15 +12,15 @@ QByteArray SerializeResumeRecord(const ResumeRecord &record) {
     return out.Bytes();
 }
 
-bool CreateResumeRecord(const QString &path, const ResumeRecord &record) {
+bool CreateResumeRecord(const QString& path, const ResumeRecord& record) {
     return handoff_detail::CreateTruncated(path, SerializeResumeRecord(record));
 }
 
-bool OverwriteResumeRecord(const QString &path, const ResumeRecord &record) {
+bool OverwriteResumeRecord(const QString& path, const ResumeRecord& record) {
     return handoff_detail::OverwriteFromStart(path, SerializeResumeRecord(record));
 }
 
-bool ParseResumeRecord(QIODevice &device, ResumeRecord &record) {
+bool ParseResumeRecord(QIODevice& device, ResumeRecord& record) {
     handoff_detail::ByteReader in(device);
     ResumeRecord read;
     if (!in.U32(read.noteId) || !in.U32(read.resumeIndex) || !in.UnitText(read.path) ||
@@ -30,14 +30,14 @@ bool ParseResumeRecord(QIODevice &device, ResumeRecord &record) {
     return true;
 }
 
-bool ParseResumeRecord(const QByteArray &bytes, ResumeRecord &record) {
+bool ParseResumeRecord(const QByteArray& bytes, ResumeRecord& record) {
     return handoff_detail::ParseBytes(
-        bytes, [&record](QIODevice &device) { return ParseResumeRecord(device, record); });
+        bytes, [&record](QIODevice& device) { return ParseResumeRecord(device, record); });
 }
 
-bool ReadResumeRecord(const QString &path, ResumeRecord &record) {
+bool ReadResumeRecord(const QString& path, ResumeRecord& record) {
     bool complete = false;
     const bool opened = handoff_detail::ReadExisting(
-        path, [&](QIODevice &file) { complete = ParseResumeRecord(file, record); });
+        path, [&](QIODevice& file) { complete = ParseResumeRecord(file, record); });
     return opened && complete;
 }

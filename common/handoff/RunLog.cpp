@@ -8,10 +8,9 @@ namespace {
 
 constexpr int kHeaderAsterisks = 149;
 
-QByteArray Utf16Le(const QString &text) {
+QByteArray Utf16Le(const QString& text) {
     QByteArray bytes(text.size() * 2, Qt::Uninitialized);
-    for (qsizetype i = 0; i < text.size(); ++i)
-        qToLittleEndian(text[i].unicode(), bytes.data() + 2 * i);
+    for (qsizetype i = 0; i < text.size(); ++i) qToLittleEndian(text[i].unicode(), bytes.data() + 2 * i);
     return bytes;
 }
 
@@ -23,15 +22,17 @@ struct RunLog::File {
     QFile file;
 };
 
-QString RunLog::FileName() { return QStringLiteral("QuenmarkHarbex_log_.txt"); }
+QString RunLog::FileName() {
+    return QStringLiteral("QuenmarkHarbex_log_.txt");
+}
 
 RunLog::RunLog() = default;
 RunLog::~RunLog() = default;
 
-bool RunLog::Open(const QString &path, Opening how) {
+bool RunLog::Open(const QString& path, Opening how) {
     Close();
     auto opened = std::make_unique<File>();
-    QFile &file = opened->file;
+    QFile& file = opened->file;
     file.setFileName(path);
     // Unbuffered: each text reaches the file in one write, and nothing waits in memory when
     // another program appends next or the process simply ends.
@@ -39,25 +40,21 @@ bool RunLog::Open(const QString &path, Opening how) {
     constexpr auto kNew = QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered;
     bool created = false;
     switch (how) {
-    case Opening::Recreate:
-        QFile::remove(path);
-        created = file.open(kNew);
-        if (!created)
-            return false;
-        break;
-    case Opening::CreateOrAppend:
-        created = file.open(kNew);
-        if (!created && !file.open(kExisting))
-            return false;
-        break;
-    case Opening::AppendExisting:
-        if (!file.open(kExisting))
-            return false;
-        break;
+        case Opening::Recreate:
+            QFile::remove(path);
+            created = file.open(kNew);
+            if (!created) return false;
+            break;
+        case Opening::CreateOrAppend:
+            created = file.open(kNew);
+            if (!created && !file.open(kExisting)) return false;
+            break;
+        case Opening::AppendExisting:
+            if (!file.open(kExisting)) return false;
+            break;
     }
     if (created) {
-        if (file.write(kByteOrderMark) != kByteOrderMark.size())
-            return false;
+        if (file.write(kByteOrderMark) != kByteOrderMark.size()) return false;
     } else if (!file.seek(file.size())) {
         return false;
     }
@@ -65,39 +62,43 @@ bool RunLog::Open(const QString &path, Opening how) {
     return true;
 }
 
-bool RunLog::IsOpen() const { return file_ != nullptr; }
+bool RunLog::IsOpen() const {
+    return file_ != nullptr;
+}
 
-void RunLog::Close() { file_.reset(); }
+void RunLog::Close() {
+    file_.reset();
+}
 
-void RunLog::Write(const QString &text) {
-    if (!file_ || text.isEmpty())
-        return;
+void RunLog::Write(const QString& text) {
+    if (!file_ || text.isEmpty()) return;
     file_->file.write(Utf16Le(text));
 }
 
-void RunLog::LineEnd() { Write(QStringLiteral("\r\n")); }
-
-void RunLog::WriteLine(const QString &text) {
-    Write(text);
-    if (!text.endsWith(QLatin1String("\r\n")))
-        LineEnd();
+void RunLog::LineEnd() {
+    Write(QStringLiteral("\r\n"));
 }
 
-void RunLog::WriteRunHeader(const QDateTime &localTime) {
+void RunLog::WriteLine(const QString& text) {
+    Write(text);
+    if (!text.endsWith(QLatin1String("\r\n"))) LineEnd();
+}
+
+void RunLog::WriteRunHeader(const QDateTime& localTime) {
     Write(QString(kHeaderAsterisks, QLatin1Char('*')) + QLatin1String("\r\n"));
     WriteLine(QLatin1String("Start Processing Time:\t") + HeaderTime(localTime));
 }
 
-QString RunLog::HeaderTime(const QDateTime &localTime) {
+QString RunLog::HeaderTime(const QDateTime& localTime) {
     const QDate d = localTime.date();
     const QTime t = localTime.time();
-    return QString::asprintf("%d-%d-%d-%d-%d-%d", d.day(), d.month(), d.year(), t.hour(),
-                             t.minute(), t.second());
+    return QString::asprintf("%d-%d-%d-%d-%d-%d", d.day(), d.month(), d.year(), t.hour(), t.minute(),
+                             t.second());
 }
 
-QString RunLog::SummaryTime(const QDateTime &localTime) {
+QString RunLog::SummaryTime(const QDateTime& localTime) {
     const QDate d = localTime.date();
     const QTime t = localTime.time();
-    return QString::asprintf("%d/%d/%d %d:%d:%d", d.month(), d.day(), d.year(), t.hour(),
-                             t.minute(), t.second());
+    return QString::asprintf("%d/%d/%d %d:%d:%d", d.month(), d.day(), d.year(), t.hour(), t.minute(),
+                             t.second());
 }

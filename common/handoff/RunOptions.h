@@ -16,14 +16,14 @@ class QIODevice;
 struct OleDateTime {
     double value = 0.0;
     std::int32_t status = 0;
-    bool operator==(const OleDateTime &) const = default;
+    bool operator==(const OleDateTime&) const = default;
 };
 
 // Two date-times; 24 bytes on disk (f64, i32, f64, i32), packed, little-endian.
 struct DateRange {
     OleDateTime start;
     OleDateTime end;
-    bool operator==(const DateRange &) const = default;
+    bool operator==(const DateRange&) const = default;
 };
 
 struct RunOptions {
@@ -52,17 +52,17 @@ struct RunOptions {
     std::map<QString, QString> folderMap;
     std::vector<DateRange> dateRanges;
 
-    bool operator==(const RunOptions &) const = default;
+    bool operator==(const RunOptions&) const = default;
 };
 
 // Reads "config.txt". A missing or locked file leaves every field at its default; a file cut
 // short keeps the defaults for the fields after its end. Returns false when the file could not
 // be opened.
-bool ReadRunOptions(const QString &path, RunOptions &options);
-RunOptions ParseRunOptions(const QByteArray &bytes);
-RunOptions ParseRunOptions(QIODevice &device);
+bool ReadRunOptions(const QString& path, RunOptions& options);
+RunOptions ParseRunOptions(const QByteArray& bytes);
+RunOptions ParseRunOptions(QIODevice& device);
 
 // Creates (truncating) "config.txt" with every field. Returns false when the file could not be
 // written.
-bool WriteRunOptions(const QString &path, const RunOptions &options);
-QByteArray SerializeRunOptions(const RunOptions &options);
+bool WriteRunOptions(const QString& path, const RunOptions& options);
+QByteArray SerializeRunOptions(const RunOptions& options);

@@ -20,15 +20,13 @@ namespace {
 
 constexpr qint64 kChunk = 1 << 16;
 
-bool IsBase64Element(std::string_view localName)
-{
+bool IsBase64Element(std::string_view localName) {
     return localName == "filedata" || localName == "rawitemdata" || localName == "gif" ||
-           localName == "jpeg" || localName == "png" || localName == "notesbitmap" ||
-           localName == "bmp" || localName == "cgm";
+           localName == "jpeg" || localName == "png" || localName == "notesbitmap" || localName == "bmp" ||
+           localName == "cgm";
 }
 
-std::string_view LocalPart(std::string_view qualified)
-{
+std::string_view LocalPart(std::string_view qualified) {
     const auto colon = qualified.find(':');
     return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
 }
@@ -39,11 +37,9 @@ std::string_view LocalPart(std::string_view qualified)
 // data, raw items, pictures), whose byte ranges it records instead. The parser thus never
 // sees the bulk of a large database, and a document is found again by its bytes.
 class XmlFeeder {
-public:
-    XmlFeeder(QIODevice &device, ByteRange range, QXmlStreamReader &reader,
-              const QByteArray &prefix)
-        : device_(device), pos_(range.begin), end_(range.end), reader_(reader)
-    {
+  public:
+    XmlFeeder(QIODevice& device, ByteRange range, QXmlStreamReader& reader, const QByteArray& prefix)
+        : device_(device), pos_(range.begin), end_(range.end), reader_(reader) {
         if (!prefix.isEmpty()) {
             reader_.addData(prefix);
             chars_ = QString::fromUtf8(prefix).size();
@@ -52,13 +48,12 @@ public:
     }
 
     // The next token; Invalid at an error (status() tells a feeding failure apart).
-    QXmlStreamReader::TokenType Next()
-    {
+    QXmlStreamReader::TokenType Next() {
         for (;;) {
             const auto t = reader_.readNext();
             if (t == QXmlStreamReader::Invalid &&
-                reader_.error() == QXmlStreamReader::PrematureEndOfDocumentError &&
-                status_ == 0 && pos_ < end_) {
+                reader_.error() == QXmlStreamReader::PrematureEndOfDocumentError && status_ == 0 &&
+                pos_ < end_) {
                 Feed();
                 continue;
             }
@@ -68,18 +63,16 @@ public:
     }
 
     LNSTATUS status() const { return status_; }
-    void SetStatus(LNSTATUS s)
-    {
+    void SetStatus(LNSTATUS s) {
         if (status_ == 0) status_ = s;
     }
 
     // Byte offset of a character offset the reader reported at the end of a tag. Lookups
     // come in file order, so each walks on from the previous one within its segment: the
     // whole index pass walks the file about once.
-    qint64 ByteAt(qint64 charOffset) const
-    {
+    qint64 ByteAt(qint64 charOffset) const {
         auto it = std::upper_bound(segments_.begin(), segments_.end(), charOffset,
-                                   [](qint64 c, const Segment &s) { return c < s.chars; });
+                                   [](qint64 c, const Segment& s) { return c < s.chars; });
         if (it == segments_.begin()) return segments_.front().byte;
         const auto next = it;
         --it;
@@ -97,8 +90,7 @@ public:
                 windowStart_ = byte;
                 if (window_.isEmpty()) break;
             }
-            const auto c =
-                static_cast<unsigned char>(window_[static_cast<qsizetype>(byte - windowStart_)]);
+            const auto c = static_cast<unsigned char>(window_[static_cast<qsizetype>(byte - windowStart_)]);
             if ((c & 0xC0) != 0x80) chars += (c >= 0xF0) ? 2 : 1;
             ++byte;
         }
@@ -109,8 +101,7 @@ public:
 
     // Start of the tag whose end is at byte tagEnd: the last '<' before it ('<' cannot
     // occur inside a tag).
-    qint64 TagStart(qint64 tagEnd) const
-    {
+    qint64 TagStart(qint64 tagEnd) const {
         qint64 from = tagEnd;
         qint64 step = 512;  // most tags are short
         while (from > 0) {
@@ -126,8 +117,7 @@ public:
     }
 
     // The recorded content range of the next base64 element, in document order.
-    bool TakeElided(std::string_view localName, ByteRange *range)
-    {
+    bool TakeElided(std::string_view localName, ByteRange* range) {
         // The reader sees the start tag before the feeder has found the run's end.
         while (!elided_.empty() && elided_.front().open && status_ == 0 && pos_ < end_) Feed();
         if (!elided_.empty() && elided_.front().open) return false;
@@ -137,7 +127,7 @@ public:
         return true;
     }
 
-private:
+  private:
     struct Segment {
         qint64 chars;
         qint64 byte;
@@ -149,14 +139,12 @@ private:
     };
     enum class State { Text, TagOpen, TagName, InTag, Bang, Comment, CData, Pi, Elide };
 
-    QByteArray ReadAt(qint64 at, qint64 n) const
-    {
+    QByteArray ReadAt(qint64 at, qint64 n) const {
         if (n <= 0 || !device_.seek(at)) return {};
         return device_.read(n);
     }
 
-    void Feed()
-    {
+    void Feed() {
         // A segment per chunk keeps every offset lookup within one chunk's walk.
         if (state_ != State::Elide) segments_.push_back({chars_, pos_});
         const qint64 n = std::min(kChunk, end_ - pos_);
@@ -165,14 +153,14 @@ private:
             SetStatus(LNERR_FILE_READ);
             return;
         }
-        const auto *b = reinterpret_cast<const unsigned char *>(buf.constData());
+        const auto* b = reinterpret_cast<const unsigned char*>(buf.constData());
         QByteArray out;
         out.reserve(static_cast<qsizetype>(n));
         qint64 copyFrom = 0;  // start of the bytes still to be copied to out
         for (qint64 i = 0; i < n;) {
             if (state_ == State::Elide) {
-                const void *lt = std::memchr(b + i, '<', static_cast<std::size_t>(n - i));
-                const qint64 j = lt ? static_cast<const unsigned char *>(lt) - b : n;
+                const void* lt = std::memchr(b + i, '<', static_cast<std::size_t>(n - i));
+                const qint64 j = lt ? static_cast<const unsigned char*>(lt) - b : n;
                 elided_.back().range.end = pos_ + j;
                 if (!lt) {
                     i = n;
@@ -188,8 +176,8 @@ private:
             }
             if (state_ == State::Text && need_ == 0) {
                 // Text between tags: only the UTF-8 check and the count matter.
-                const void *lt = std::memchr(b + i, '<', static_cast<std::size_t>(n - i));
-                const qint64 j = lt ? static_cast<const unsigned char *>(lt) - b : n;
+                const void* lt = std::memchr(b + i, '<', static_cast<std::size_t>(n - i));
+                const qint64 j = lt ? static_cast<const unsigned char*>(lt) - b : n;
                 for (qint64 k = i; k < j;) {
                     std::uint64_t word;
                     if (need_ == 0 && j - k >= 8 &&
@@ -231,8 +219,7 @@ private:
     }
 
     // Checks one byte of UTF-8 and counts the UTF-16 units of the characters it starts.
-    bool Utf8Byte(unsigned char c)
-    {
+    bool Utf8Byte(unsigned char c) {
         if (need_ > 0) {
             if (c < lo_ || c > hi_) {
                 SetStatus(LNERR_BAD_ENCODING);
@@ -266,102 +253,100 @@ private:
     }
 
     // The tag scanner, one ASCII byte at a time.
-    void Step(char c, qint64 at)
-    {
+    void Step(char c, qint64 at) {
         switch (state_) {
-        case State::Text:
-            if (c == '<') {
-                state_ = State::TagOpen;
-                name_.clear();
-                textRun_ = 0;
-            } else if (++textRun_ > kMaxTextRun) {
-                SetStatus(LNERR_TOO_LARGE);
-            }
-            break;
-        case State::TagOpen:
-            if (c == '!') {
-                state_ = State::Bang;
-                bang_ = "!";
-            } else if (c == '?') {
-                state_ = State::Pi;
-            } else if (c == '/') {
-                endTag_ = true;
-                state_ = State::InTag;
-            } else {
-                endTag_ = false;
-                name_ = c;
-                state_ = State::TagName;
-            }
-            last_ = c;
-            break;
-        case State::TagName:
-            if (c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-                state_ = State::InTag;
-                quote_ = 0;
-                Step(c, at);
-                return;
-            }
-            if (name_.size() < 64) name_ += c;
-            break;
-        case State::InTag:
-            if (quote_) {
-                if (c == quote_) quote_ = 0;
-            } else if (c == '"' || c == '\'') {
-                quote_ = c;
-            } else if (c == '>') {
-                const bool selfClosing = last_ == '/';
-                state_ = State::Text;
-                textRun_ = 0;
-                if (!endTag_ && IsBase64Element(LocalPart(name_))) {
-                    elided_.push_back(
-                        {std::string(LocalPart(name_)), {at + 1, at + 1}, !selfClosing});
-                    if (!selfClosing) state_ = State::Elide;
+            case State::Text:
+                if (c == '<') {
+                    state_ = State::TagOpen;
+                    name_.clear();
+                    textRun_ = 0;
+                } else if (++textRun_ > kMaxTextRun) {
+                    SetStatus(LNERR_TOO_LARGE);
                 }
+                break;
+            case State::TagOpen:
+                if (c == '!') {
+                    state_ = State::Bang;
+                    bang_ = "!";
+                } else if (c == '?') {
+                    state_ = State::Pi;
+                } else if (c == '/') {
+                    endTag_ = true;
+                    state_ = State::InTag;
+                } else {
+                    endTag_ = false;
+                    name_ = c;
+                    state_ = State::TagName;
+                }
+                last_ = c;
+                break;
+            case State::TagName:
+                if (c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+                    state_ = State::InTag;
+                    quote_ = 0;
+                    Step(c, at);
+                    return;
+                }
+                if (name_.size() < 64) name_ += c;
+                break;
+            case State::InTag:
+                if (quote_) {
+                    if (c == quote_) quote_ = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote_ = c;
+                } else if (c == '>') {
+                    const bool selfClosing = last_ == '/';
+                    state_ = State::Text;
+                    textRun_ = 0;
+                    if (!endTag_ && IsBase64Element(LocalPart(name_))) {
+                        elided_.push_back({std::string(LocalPart(name_)), {at + 1, at + 1}, !selfClosing});
+                        if (!selfClosing) state_ = State::Elide;
+                    }
+                }
+                if (c != ' ' && c != '\t' && c != '\n' && c != '\r') last_ = c;
+                break;
+            case State::Bang:
+                bang_ += c;
+                if (bang_ == "!--") {
+                    state_ = State::Comment;
+                    tail_.clear();
+                } else if (bang_ == "![CDATA[") {
+                    state_ = State::CData;
+                    tail_.clear();
+                } else if (c == '[' && bang_.size() > 8) {
+                    ++dtdDepth_;
+                } else if (c == ']' && dtdDepth_ > 0) {
+                    --dtdDepth_;
+                } else if (c == '>' && dtdDepth_ == 0) {
+                    state_ = State::Text;
+                } else if (bang_.size() > (1 << 20)) {
+                    SetStatus(LNERR_TOO_LARGE);
+                }
+                break;
+            case State::Comment:
+            case State::CData:
+            case State::Pi: {
+                tail_ += c;
+                if (tail_.size() > 3) tail_.erase(0, tail_.size() - 3);
+                const bool done = (state_ == State::Comment && tail_ == "-->") ||
+                                  (state_ == State::CData && tail_ == "]]>") ||
+                                  (state_ == State::Pi && tail_.size() >= 2 &&
+                                   tail_.compare(tail_.size() - 2, 2, "?>") == 0);
+                if (done) {
+                    state_ = State::Text;
+                    textRun_ = 0;
+                }
+                break;
             }
-            if (c != ' ' && c != '\t' && c != '\n' && c != '\r') last_ = c;
-            break;
-        case State::Bang:
-            bang_ += c;
-            if (bang_ == "!--") {
-                state_ = State::Comment;
-                tail_.clear();
-            } else if (bang_ == "![CDATA[") {
-                state_ = State::CData;
-                tail_.clear();
-            } else if (c == '[' && bang_.size() > 8) {
-                ++dtdDepth_;
-            } else if (c == ']' && dtdDepth_ > 0) {
-                --dtdDepth_;
-            } else if (c == '>' && dtdDepth_ == 0) {
-                state_ = State::Text;
-            } else if (bang_.size() > (1 << 20)) {
-                SetStatus(LNERR_TOO_LARGE);
-            }
-            break;
-        case State::Comment:
-        case State::CData:
-        case State::Pi: {
-            tail_ += c;
-            if (tail_.size() > 3) tail_.erase(0, tail_.size() - 3);
-            const bool done = (state_ == State::Comment && tail_ == "-->") ||
-                              (state_ == State::CData && tail_ == "]]>") ||
-                              (state_ == State::Pi && tail_.size() >= 2 &&
-                               tail_.compare(tail_.size() - 2, 2, "?>") == 0);
-            if (done) {
-                state_ = State::Text;
-                textRun_ = 0;
-            }
-            break;
-        }
-        case State::Elide:
-            break;
+            case State::Elide:
+                break;
         }
     }
 
-    QIODevice &device_;
+    QIODevice& device_;
     qint64 pos_;
     qint64 end_;
-    QXmlStreamReader &reader_;
+    QXmlStreamReader& reader_;
     qint64 chars_ = 0;
     std::vector<Segment> segments_;
     std::deque<Elided> elided_;
@@ -381,63 +366,66 @@ private:
     mutable qint64 cursorByte_ = 0;
 };
 
-std::string Utf8(QStringView s) { return s.toUtf8().toStdString(); }
+std::string Utf8(QStringView s) {
+    return s.toUtf8().toStdString();
+}
 
-std::string Attr(const QXmlStreamReader &r, const char *name)
-{
+std::string Attr(const QXmlStreamReader& r, const char* name) {
     return Utf8(r.attributes().value(QLatin1String(name)));
 }
 
-std::string ExtAttr(const QXmlStreamReader &r, const char *name)
-{
+std::string ExtAttr(const QXmlStreamReader& r, const char* name) {
     return Utf8(r.attributes().value(QLatin1String(dxlext::kNamespace), QLatin1String(name)));
 }
 
-bool True(const std::string &v) { return v == "true" || v == "1" || v == "yes"; }
+bool True(const std::string& v) {
+    return v == "true" || v == "1" || v == "yes";
+}
 
-LNSTATUS StatusValue(const std::string &v)
-{
+LNSTATUS StatusValue(const std::string& v) {
     if (v.empty()) return 0;
     bool ok = false;
     const qulonglong n = QString::fromStdString(v).toULongLong(&ok);
     return ok && n <= 0xFFFFFFFFull ? static_cast<LNSTATUS>(n) : LNERR_INTERNAL;
 }
 
-bool ParseHex32(std::string_view hex, std::uint32_t *out)
-{
+bool ParseHex32(std::string_view hex, std::uint32_t* out) {
     if (hex.empty() || hex.size() > 8) return false;
     std::uint32_t v = 0;
     for (char c : hex) {
         int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return false;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
         v = (v << 4) | static_cast<std::uint32_t>(d);
     }
     *out = v;
     return true;
 }
 
-bool IsExt(const QXmlStreamReader &r) { return r.namespaceUri() == QLatin1String(dxlext::kNamespace); }
-bool Is(const QXmlStreamReader &r, const char *local)
-{
+bool IsExt(const QXmlStreamReader& r) {
+    return r.namespaceUri() == QLatin1String(dxlext::kNamespace);
+}
+bool Is(const QXmlStreamReader& r, const char* local) {
     return r.name() == QLatin1String(local) && !IsExt(r);
 }
-bool IsExtElement(const QXmlStreamReader &r, const char *local)
-{
+bool IsExtElement(const QXmlStreamReader& r, const char* local) {
     return r.name() == QLatin1String(local) && IsExt(r);
 }
 
 // Token helpers over a feeder: reading stops at the first failure, which the feeder keeps.
 class Walker {
-public:
-    explicit Walker(XmlFeeder &f, QXmlStreamReader &r) : f_(f), r_(r) {}
+  public:
+    explicit Walker(XmlFeeder& f, QXmlStreamReader& r) : f_(f), r_(r) {}
 
     // Skips to the end of the element whose start was just read; a base64 element gives
     // its recorded content range to elided.
-    bool Skip(ByteRange *elided = nullptr)
-    {
+    bool Skip(ByteRange* elided = nullptr) {
         ByteRange range;
         const std::string current = Utf8(r_.name());
         if (IsBase64Element(current)) {
@@ -460,8 +448,7 @@ public:
     }
 
     // The text of the element whose start was just read; <break/> gives a line end.
-    bool Text(std::string *out)
-    {
+    bool Text(std::string* out) {
         QString text;
         int depth = 1;
         while (depth > 0) {
@@ -485,13 +472,12 @@ public:
     QXmlStreamReader::TokenType Next() { return f_.Next(); }
     bool inner_ = true;
 
-private:
-    XmlFeeder &f_;
-    QXmlStreamReader &r_;
+  private:
+    XmlFeeder& f_;
+    QXmlStreamReader& r_;
 };
 
-bool ParseDatetimeElement(QXmlStreamReader &r, Walker &w, LNDatetime *out, bool *ok)
-{
+bool ParseDatetimeElement(QXmlStreamReader& r, Walker& w, LNDatetime* out, bool* ok) {
     const bool dst = True(Attr(r, "dst"));
     std::string text;
     if (!w.Text(&text)) return false;
@@ -500,8 +486,7 @@ bool ParseDatetimeElement(QXmlStreamReader &r, Walker &w, LNDatetime *out, bool 
 }
 
 // <created><datetime>…</datetime></created>
-bool ParseWrappedDatetime(QXmlStreamReader &r, Walker &w, LNDatetime *out)
-{
+bool ParseWrappedDatetime(QXmlStreamReader& r, Walker& w, LNDatetime* out) {
     for (;;) {
         const auto t = w.Next();
         if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
@@ -517,9 +502,8 @@ bool ParseWrappedDatetime(QXmlStreamReader &r, Walker &w, LNDatetime *out)
     }
 }
 
-bool ParseNoteinfo(QXmlStreamReader &r, Walker &w, NOTEID *noteId, LNUniversalID *unid,
-                   LNDatetime *created, LNDatetime *modified)
-{
+bool ParseNoteinfo(QXmlStreamReader& r, Walker& w, NOTEID* noteId, LNUniversalID* unid, LNDatetime* created,
+                   LNDatetime* modified) {
     std::uint32_t id = 0;
     if (ParseHex32(Attr(r, "noteid"), &id)) *noteId = id;
     ParseUnid(Attr(r, "unid"), unid);
@@ -538,9 +522,8 @@ bool ParseNoteinfo(QXmlStreamReader &r, Walker &w, NOTEID *noteId, LNUniversalID
     }
 }
 
-LNFIELDTYPE FieldType(const std::string &dxl)
-{
-    static const std::pair<const char *, LNFIELDTYPE> kTypes[] = {
+LNFIELDTYPE FieldType(const std::string& dxl) {
+    static const std::pair<const char*, LNFIELDTYPE> kTypes[] = {
         {"text", LNFIELDTYPE_TEXT},         {"number", LNFIELDTYPE_NUMBER},
         {"datetime", LNFIELDTYPE_DATETIME}, {"keyword", LNFIELDTYPE_KEYWORDS},
         {"richtext", LNFIELDTYPE_RICHTEXT}, {"names", LNFIELDTYPE_NAMES},
@@ -549,13 +532,12 @@ LNFIELDTYPE FieldType(const std::string &dxl)
         {"timezone", LNFIELDTYPE_TIMEZONE}, {"richtextlite", LNFIELDTYPE_RICHTEXTLITE},
         {"color", LNFIELDTYPE_COLOR},
     };
-    for (const auto &[name, type] : kTypes)
+    for (const auto& [name, type] : kTypes)
         if (dxl == name) return type;
     return dxl.empty() ? LNFIELDTYPE_TEXT : LNFIELDTYPE_UNKNOWN;
 }
 
-std::vector<std::string> SplitNames(const std::string &names)
-{
+std::vector<std::string> SplitNames(const std::string& names) {
     std::vector<std::string> out;
     std::size_t start = 0;
     for (;;) {
@@ -570,10 +552,9 @@ std::vector<std::string> SplitNames(const std::string &names)
     return out;
 }
 
-bool ParseForm(QXmlStreamReader &r, Walker &w, FormData *form)
-{
+bool ParseForm(QXmlStreamReader& r, Walker& w, FormData* form) {
     form->names = SplitNames(Attr(r, "name"));
-    for (const auto &alias : SplitNames(Attr(r, "alias"))) form->names.push_back(alias);
+    for (const auto& alias : SplitNames(Attr(r, "alias"))) form->names.push_back(alias);
     int depth = 1;
     while (depth > 0) {
         const auto t = w.Next();
@@ -594,8 +575,7 @@ bool ParseForm(QXmlStreamReader &r, Walker &w, FormData *form)
     return true;
 }
 
-bool ParseView(QXmlStreamReader &r, Walker &w, bool folder, ViewImpl *view)
-{
+bool ParseView(QXmlStreamReader& r, Walker& w, bool folder, ViewImpl* view) {
     view->folder = folder;
     view->name = Attr(r, "name");
     view->openStatus = StatusValue(ExtAttr(r, "open-status"));
@@ -642,8 +622,7 @@ bool ParseView(QXmlStreamReader &r, Walker &w, bool folder, ViewImpl *view)
 }
 
 // Rich text: plain text and links of one <richtext> element whose start was just read.
-bool ParseRichText(QXmlStreamReader &r, Walker &w, XmlFeeder &f, ItemData *item)
-{
+bool ParseRichText(QXmlStreamReader& r, Walker& w, XmlFeeder& f, ItemData* item) {
     QString plain;
     std::vector<std::string> stack;
     int textDepth = 0;  // inside par or sectiontitle
@@ -659,8 +638,8 @@ bool ParseRichText(QXmlStreamReader &r, Walker &w, XmlFeeder &f, ItemData *item)
                 f.TakeElided(name, &ignored);
             }
             stack.push_back(name);
-            if (skipDepth > 0 || name == "picture" || name == "attachmentref" ||
-                name == "objectref" || name == "imagemap") {
+            if (skipDepth > 0 || name == "picture" || name == "attachmentref" || name == "objectref" ||
+                name == "imagemap") {
                 ++skipDepth;
             } else if (name == "par" || name == "sectiontitle") {
                 ++textDepth;
@@ -672,7 +651,7 @@ bool ParseRichText(QXmlStreamReader &r, Walker &w, XmlFeeder &f, ItemData *item)
                 ++cellDepth;
             } else if (name == "doclink" || name == "viewlink" || name == "databaselink") {
                 LNDocumentLink link;
-                link.type = name == "doclink" ? LNRTTYPE_DOCLINK
+                link.type = name == "doclink"    ? LNRTTYPE_DOCLINK
                             : name == "viewlink" ? LNRTTYPE_VIEWLINK
                                                  : LNRTTYPE_DBLINK;
                 ParseReplicaId(Attr(r, "database"), &link.replicaId);
@@ -715,9 +694,8 @@ bool ParseRichText(QXmlStreamReader &r, Walker &w, XmlFeeder &f, ItemData *item)
     return true;
 }
 
-bool ParseValue(QXmlStreamReader &r, Walker &w, XmlFeeder &f, DocumentData *doc, ItemData *item,
-                bool sealed)
-{
+bool ParseValue(QXmlStreamReader& r, Walker& w, XmlFeeder& f, DocumentData* doc, ItemData* item,
+                bool sealed) {
     if (Is(r, "text")) {
         item->type = LNITEMTYPE_TEXT;
         std::string s;
@@ -761,8 +739,7 @@ bool ParseValue(QXmlStreamReader &r, Walker &w, XmlFeeder &f, DocumentData *doc,
             int n = 0;
             for (;;) {
                 const auto t = w.Next();
-                if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument)
-                    return false;
+                if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
                 if (t == QXmlStreamReader::EndElement) break;
                 if (t != QXmlStreamReader::StartElement) continue;
                 bool ok = false;
@@ -830,8 +807,7 @@ bool ParseValue(QXmlStreamReader &r, Walker &w, XmlFeeder &f, DocumentData *doc,
             bool hasData = false;
             for (;;) {
                 const auto u = w.Next();
-                if (u == QXmlStreamReader::Invalid || u == QXmlStreamReader::EndDocument)
-                    return false;
+                if (u == QXmlStreamReader::Invalid || u == QXmlStreamReader::EndDocument) return false;
                 if (u == QXmlStreamReader::EndElement) break;
                 if (u != QXmlStreamReader::StartElement) continue;
                 if (Is(r, "filedata")) {
@@ -859,17 +835,16 @@ bool ParseValue(QXmlStreamReader &r, Walker &w, XmlFeeder &f, DocumentData *doc,
     return true;
 }
 
-bool ParseItem(QXmlStreamReader &r, Walker &w, XmlFeeder &f, DocumentData *doc)
-{
+bool ParseItem(QXmlStreamReader& r, Walker& w, XmlFeeder& f, DocumentData* doc) {
     ItemData item;
     item.name = Attr(r, "name");
-    static const std::pair<const char *, std::uint32_t> kFlags[] = {
-        {"summary", LNITEMFLAGS_SUMMARY}, {"sign", LNITEMFLAGS_SIGN},
-        {"seal", LNITEMFLAGS_SEAL},       {"names", LNITEMFLAGS_NAMES},
-        {"authors", LNITEMFLAGS_AUTHORS}, {"readers", LNITEMFLAGS_READERS},
+    static const std::pair<const char*, std::uint32_t> kFlags[] = {
+        {"summary", LNITEMFLAGS_SUMMARY},     {"sign", LNITEMFLAGS_SIGN},
+        {"seal", LNITEMFLAGS_SEAL},           {"names", LNITEMFLAGS_NAMES},
+        {"authors", LNITEMFLAGS_AUTHORS},     {"readers", LNITEMFLAGS_READERS},
         {"protected", LNITEMFLAGS_PROTECTED}, {"placeholder", LNITEMFLAGS_PLACEHOLDER},
     };
-    for (const auto &[attr, flag] : kFlags)
+    for (const auto& [attr, flag] : kFlags)
         if (True(Attr(r, attr))) item.flags |= flag;
     bool any = false;
     for (;;) {
@@ -889,14 +864,15 @@ bool ParseItem(QXmlStreamReader &r, Walker &w, XmlFeeder &f, DocumentData *doc)
     return true;
 }
 
-QString FaultFolder() { return QDir::tempPath() + QStringLiteral("/nsfconvert-dxl-faults"); }
+QString FaultFolder() {
+    return QDir::tempPath() + QStringLiteral("/nsfconvert-dxl-faults");
+}
 
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 
-bool ParseUnid(std::string_view hex, LNUniversalID *out)
-{
+bool ParseUnid(std::string_view hex, LNUniversalID* out) {
     if (hex.size() != 32) return false;
     LNUniversalID u;
     if (!ParseHex32(hex.substr(0, 8), &u.file.innards[1]) ||
@@ -908,8 +884,7 @@ bool ParseUnid(std::string_view hex, LNUniversalID *out)
     return true;
 }
 
-bool ParseReplicaId(std::string_view hex, LNTimeDateId *out)
-{
+bool ParseReplicaId(std::string_view hex, LNTimeDateId* out) {
     if (hex.size() != 16) return false;
     LNTimeDateId t;
     if (!ParseHex32(hex.substr(0, 8), &t.innards[1]) || !ParseHex32(hex.substr(8, 8), &t.innards[0]))
@@ -918,8 +893,7 @@ bool ParseReplicaId(std::string_view hex, LNTimeDateId *out)
     return true;
 }
 
-LNSTATUS DatabaseImpl::Load()
-{
+LNSTATUS DatabaseImpl::Load() {
     Unload();
     if (inMemory) {
         auto buffer = std::make_unique<QBuffer>();
@@ -932,11 +906,10 @@ LNSTATUS DatabaseImpl::Load()
         auto file = std::make_unique<QFile>(path);
         if (!file->open(QIODevice::ReadOnly)) return LNERR_FILE_READ;
         device = std::move(file);
-        faultKey = QCryptographicHash::hash(
-                       (info.absoluteFilePath() + QString::number(info.size()) +
-                        QString::number(info.lastModified().toMSecsSinceEpoch()))
-                           .toUtf8(),
-                       QCryptographicHash::Sha1)
+        faultKey = QCryptographicHash::hash((info.absoluteFilePath() + QString::number(info.size()) +
+                                             QString::number(info.lastModified().toMSecsSinceEpoch()))
+                                                .toUtf8(),
+                                            QCryptographicHash::Sha1)
                        .toHex()
                        .toStdString();
     }
@@ -950,7 +923,8 @@ LNSTATUS DatabaseImpl::Load()
         // The first non-blank byte of XML is '<'. Anything else is some other format; a
         // binary NSF starts with 1A 00.
         qsizetype i = static_cast<qsizetype>(start);
-        while (i < head.size() && (head[i] == ' ' || head[i] == '\n' || head[i] == '\r' || head[i] == '\t')) ++i;
+        while (i < head.size() && (head[i] == ' ' || head[i] == '\n' || head[i] == '\r' || head[i] == '\t'))
+            ++i;
         if (head.isEmpty() || (i < head.size() && head[i] != '<')) {
             if (nsfName || head.startsWith(QByteArray("\x1A\x00", 2))) return LNERR_NSF_NOT_SUPPORTED;
             return head.isEmpty() ? LNERR_BAD_XML : LNERR_NOT_DXL;
@@ -968,109 +942,113 @@ LNSTATUS DatabaseImpl::Load()
     while (!ended) {
         const auto t = f.Next();
         switch (t) {
-        case QXmlStreamReader::Invalid:
-            Unload();
-            return f.status() ? f.status() : LNERR_BAD_XML;
-        case QXmlStreamReader::StartDocument: {
-            const QString enc = r.documentEncoding().toString().toLower();
-            if (!enc.isEmpty() && enc != QLatin1String("utf-8") && enc != QLatin1String("utf8") &&
-                enc != QLatin1String("us-ascii") && enc != QLatin1String("ascii")) {
-                Unload();
-                return LNERR_BAD_ENCODING;
-            }
-            break;
-        }
-        case QXmlStreamReader::EndDocument:
-            ended = true;
-            break;
-        case QXmlStreamReader::StartElement: {
-            if (!sawRoot) {
-                if (!Is(r, "database")) {
-                    Unload();
-                    return LNERR_NOT_DXL;
-                }
-                sawRoot = true;
-                title = Attr(r, "title");
-                ParseReplicaId(Attr(r, "replicaid"), &replicaId);
-                QString prefix = QStringLiteral("<database");
-                for (const auto &ns : r.namespaceDeclarations()) {
-                    prefix += ns.prefix().isEmpty() ? QStringLiteral(" xmlns")
-                                                    : QStringLiteral(" xmlns:") + ns.prefix().toString();
-                    prefix += QStringLiteral("=\"") + ns.namespaceUri().toString().toHtmlEscaped() +
-                              QStringLiteral("\"");
-                }
-                prefix += QStringLiteral(">");
-                rootPrefix = prefix.toUtf8();
-                break;
-            }
-            // A child of <database>.
-            if (Is(r, "document")) {
-                DocIndex d;
-                const qint64 tagEnd = f.ByteAt(r.characterOffset());
-                d.bytes.begin = f.TagStart(tagEnd);
-                d.unread = True(ExtAttr(r, "unread"));
-                d.encrypted = True(ExtAttr(r, "encrypted"));
-                d.decryptStatus = StatusValue(ExtAttr(r, "decrypt-status"));
-                d.openStatus = StatusValue(ExtAttr(r, "open-status"));
-                d.firstOpenStatus = StatusValue(ExtAttr(r, "first-open-status"));
-                d.throwStatus = StatusValue(ExtAttr(r, "throw-status"));
-                bool haveId = false;
-                for (;;) {
-                    const auto u = f.Next();
-                    if (u == QXmlStreamReader::Invalid || u == QXmlStreamReader::EndDocument) {
-                        Unload();
-                        return f.status() ? f.status() : LNERR_BAD_XML;
-                    }
-                    if (u == QXmlStreamReader::EndElement) break;
-                    if (u != QXmlStreamReader::StartElement) continue;
-                    bool ok = true;
-                    if (Is(r, "noteinfo") && !haveId) {
-                        NOTEID id = 0;
-                        ok = ParseNoteinfo(r, w, &id, &d.unid, &d.created, &d.modified);
-                        if (id != 0 && !usedIds.count(id)) {
-                            d.noteId = id;
-                            haveId = true;
-                        }
-                    } else {
-                        ok = w.Skip();
-                    }
-                    if (!ok) {
-                        Unload();
-                        return f.status() ? f.status() : LNERR_BAD_XML;
-                    }
-                }
-                d.bytes.end = f.ByteAt(r.characterOffset());
-                if (d.bytes.begin < 0) {
-                    Unload();
-                    return LNERR_BAD_XML;
-                }
-                if (haveId) usedIds.insert(d.noteId);
-                else withoutId.push_back(docs.size());
-                docs.push_back(d);
-            } else if (Is(r, "form") || Is(r, "subform")) {
-                FormData form;
-                if (!ParseForm(r, w, &form)) {
-                    Unload();
-                    return f.status() ? f.status() : LNERR_BAD_XML;
-                }
-                forms.push_back(std::move(form));
-            } else if (Is(r, "view") || Is(r, "folder")) {
-                auto view = std::make_shared<ViewImpl>();
-                if (!ParseView(r, w, Is(r, "folder"), view.get())) {
-                    Unload();
-                    return f.status() ? f.status() : LNERR_BAD_XML;
-                }
-                if (view->noteId == 0 || usedIds.count(view->noteId)) viewsWithoutId.push_back(views.size());
-                else usedIds.insert(view->noteId);
-                views.push_back(std::move(view));
-            } else if (!w.Skip()) {
+            case QXmlStreamReader::Invalid:
                 Unload();
                 return f.status() ? f.status() : LNERR_BAD_XML;
+            case QXmlStreamReader::StartDocument: {
+                const QString enc = r.documentEncoding().toString().toLower();
+                if (!enc.isEmpty() && enc != QLatin1String("utf-8") && enc != QLatin1String("utf8") &&
+                    enc != QLatin1String("us-ascii") && enc != QLatin1String("ascii")) {
+                    Unload();
+                    return LNERR_BAD_ENCODING;
+                }
+                break;
             }
-            break;
-        }
-        default:
-            break;
+            case QXmlStreamReader::EndDocument:
+                ended = true;
+                break;
+            case QXmlStreamReader::StartElement: {
+                if (!sawRoot) {
+                    if (!Is(r, "database")) {
+                        Unload();
+                        return LNERR_NOT_DXL;
+                    }
+                    sawRoot = true;
+                    title = Attr(r, "title");
+                    ParseReplicaId(Attr(r, "replicaid"), &replicaId);
+                    QString prefix = QStringLiteral("<database");
+                    for (const auto& ns : r.namespaceDeclarations()) {
+                        prefix += ns.prefix().isEmpty() ? QStringLiteral(" xmlns")
+                                                        : QStringLiteral(" xmlns:") + ns.prefix().toString();
+                        prefix += QStringLiteral("=\"") + ns.namespaceUri().toString().toHtmlEscaped() +
+                                  QStringLiteral("\"");
+                    }
+                    prefix += QStringLiteral(">");
+                    rootPrefix = prefix.toUtf8();
+                    break;
+                }
+                // A child of <database>.
+                if (Is(r, "document")) {
+                    DocIndex d;
+                    const qint64 tagEnd = f.ByteAt(r.characterOffset());
+                    d.bytes.begin = f.TagStart(tagEnd);
+                    d.unread = True(ExtAttr(r, "unread"));
+                    d.encrypted = True(ExtAttr(r, "encrypted"));
+                    d.decryptStatus = StatusValue(ExtAttr(r, "decrypt-status"));
+                    d.openStatus = StatusValue(ExtAttr(r, "open-status"));
+                    d.firstOpenStatus = StatusValue(ExtAttr(r, "first-open-status"));
+                    d.throwStatus = StatusValue(ExtAttr(r, "throw-status"));
+                    bool haveId = false;
+                    for (;;) {
+                        const auto u = f.Next();
+                        if (u == QXmlStreamReader::Invalid || u == QXmlStreamReader::EndDocument) {
+                            Unload();
+                            return f.status() ? f.status() : LNERR_BAD_XML;
+                        }
+                        if (u == QXmlStreamReader::EndElement) break;
+                        if (u != QXmlStreamReader::StartElement) continue;
+                        bool ok = true;
+                        if (Is(r, "noteinfo") && !haveId) {
+                            NOTEID id = 0;
+                            ok = ParseNoteinfo(r, w, &id, &d.unid, &d.created, &d.modified);
+                            if (id != 0 && !usedIds.count(id)) {
+                                d.noteId = id;
+                                haveId = true;
+                            }
+                        } else {
+                            ok = w.Skip();
+                        }
+                        if (!ok) {
+                            Unload();
+                            return f.status() ? f.status() : LNERR_BAD_XML;
+                        }
+                    }
+                    d.bytes.end = f.ByteAt(r.characterOffset());
+                    if (d.bytes.begin < 0) {
+                        Unload();
+                        return LNERR_BAD_XML;
+                    }
+                    if (haveId)
+                        usedIds.insert(d.noteId);
+                    else
+                        withoutId.push_back(docs.size());
+                    docs.push_back(d);
+                } else if (Is(r, "form") || Is(r, "subform")) {
+                    FormData form;
+                    if (!ParseForm(r, w, &form)) {
+                        Unload();
+                        return f.status() ? f.status() : LNERR_BAD_XML;
+                    }
+                    forms.push_back(std::move(form));
+                } else if (Is(r, "view") || Is(r, "folder")) {
+                    auto view = std::make_shared<ViewImpl>();
+                    if (!ParseView(r, w, Is(r, "folder"), view.get())) {
+                        Unload();
+                        return f.status() ? f.status() : LNERR_BAD_XML;
+                    }
+                    if (view->noteId == 0 || usedIds.count(view->noteId))
+                        viewsWithoutId.push_back(views.size());
+                    else
+                        usedIds.insert(view->noteId);
+                    views.push_back(std::move(view));
+                } else if (!w.Skip()) {
+                    Unload();
+                    return f.status() ? f.status() : LNERR_BAD_XML;
+                }
+                break;
+            }
+            default:
+                break;
         }
     }
     if (!sawRoot) {
@@ -1084,8 +1062,7 @@ LNSTATUS DatabaseImpl::Load()
     for (std::size_t i = 0; i < docs.size(); ++i) byNoteId[docs[i].noteId] = i;
 
     // "($All)" without an entry list (or missing) lists every document in creation order.
-    auto all = std::find_if(views.begin(), views.end(),
-                            [](const auto &v) { return v->name == "($All)"; });
+    auto all = std::find_if(views.begin(), views.end(), [](const auto& v) { return v->name == "($All)"; });
     if (all == views.end()) {
         auto v = std::make_shared<ViewImpl>();
         v->name = "($All)";
@@ -1097,7 +1074,7 @@ LNSTATUS DatabaseImpl::Load()
         std::vector<std::size_t> order(docs.size());
         for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
         auto key = [this](std::size_t i) {
-            const LNDatetime &c = docs[i].created;
+            const LNDatetime& c = docs[i].created;
             const LNDatetime g = c.ConvertToZone(0);
             return std::tuple(g.GetYear(), g.GetMonth(), g.GetDay(), g.GetHour(), g.GetMinute(),
                               g.GetSecond(), g.GetHundredths());
@@ -1110,8 +1087,7 @@ LNSTATUS DatabaseImpl::Load()
     return LNNOERROR;
 }
 
-void DatabaseImpl::Unload()
-{
+void DatabaseImpl::Unload() {
     open = false;
     device.reset();
     docs.clear();
@@ -1123,8 +1099,7 @@ void DatabaseImpl::Unload()
     rootPrefix.clear();
 }
 
-LNSTATUS DatabaseImpl::ReadDocument(const DocIndex &index, std::shared_ptr<DocumentData> *out)
-{
+LNSTATUS DatabaseImpl::ReadDocument(const DocIndex& index, std::shared_ptr<DocumentData>* out) {
     std::lock_guard lock(mutex);
     if (!device) return LNERR_DATABASE_NOT_OPEN;
     auto doc = std::make_shared<DocumentData>();
@@ -1146,8 +1121,10 @@ LNSTATUS DatabaseImpl::ReadDocument(const DocIndex &index, std::shared_ptr<Docum
                 continue;
             }
             bool ok = true;
-            if (Is(r, "item")) ok = ParseItem(r, w, f, doc.get());
-            else ok = w.Skip();
+            if (Is(r, "item"))
+                ok = ParseItem(r, w, f, doc.get());
+            else
+                ok = w.Skip();
             --depth;
             if (!ok) return f.status() == LNERR_TOO_LARGE ? LNERR_TOO_LARGE : LNERR_NOTE_DAMAGED;
         } else if (t == QXmlStreamReader::EndElement) {
@@ -1158,8 +1135,7 @@ LNSTATUS DatabaseImpl::ReadDocument(const DocIndex &index, std::shared_ptr<Docum
     return LNNOERROR;
 }
 
-LNSTATUS DatabaseImpl::ReadBytes(ByteRange range, QByteArray *out)
-{
+LNSTATUS DatabaseImpl::ReadBytes(ByteRange range, QByteArray* out) {
     if (range.size() < 0) return LNERR_INTERNAL;
     if (range.size() > kMaxRawValue) return LNERR_TOO_LARGE;
     std::lock_guard lock(mutex);
@@ -1175,9 +1151,8 @@ constexpr int kBad = -1, kSpace = -2, kPad = -3;
 
 struct Base64Table {
     int v[256];
-    constexpr Base64Table() : v{}
-    {
-        for (int &x : v) x = kBad;
+    constexpr Base64Table() : v{} {
+        for (int& x : v) x = kBad;
         for (int c = 'A'; c <= 'Z'; ++c) v[c] = c - 'A';
         for (int c = 'a'; c <= 'z'; ++c) v[c] = c - 'a' + 26;
         for (int c = '0'; c <= '9'; ++c) v[c] = c - '0' + 52;
@@ -1188,16 +1163,15 @@ struct Base64Table {
     }
 };
 constexpr Base64Table kTable;
-constexpr const int *kValues = kTable.v;
+constexpr const int* kValues = kTable.v;
 
 // A streaming base64 decoder: whitespace is skipped, '=' ends the data, anything else fails.
 class Base64Decoder {
-public:
-    bool Add(const char *data, qsizetype n, QByteArray *out)
-    {
+  public:
+    bool Add(const char* data, qsizetype n, QByteArray* out) {
         const qsizetype start = out->size();
         out->resize(start + n / 4 * 3 + 3);
-        char *o = out->data() + start;
+        char* o = out->data() + start;
         for (qsizetype i = 0; i < n; ++i) {
             const auto c = static_cast<unsigned char>(data[i]);
             const int v = kValues[c];
@@ -1220,8 +1194,7 @@ public:
         out->resize(o - out->constData());
         return true;
     }
-    bool Finish(QByteArray *out)
-    {
+    bool Finish(QByteArray* out) {
         if (count_ == 1) return false;
         if (count_ == 2) out->append(static_cast<char>((acc_ >> 4) & 0xFF));
         if (count_ == 3) {
@@ -1232,7 +1205,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::uint32_t acc_ = 0;
     int count_ = 0;
     bool ended_ = false;
@@ -1240,8 +1213,7 @@ private:
 
 }  // namespace
 
-LNSTATUS DatabaseImpl::DecodeBase64(ByteRange range, QIODevice *out, std::uint64_t *written)
-{
+LNSTATUS DatabaseImpl::DecodeBase64(ByteRange range, QIODevice* out, std::uint64_t* written) {
     std::lock_guard lock(mutex);
     if (!device) return LNERR_DATABASE_NOT_OPEN;
     Base64Decoder decoder;
@@ -1265,8 +1237,7 @@ LNSTATUS DatabaseImpl::DecodeBase64(ByteRange range, QIODevice *out, std::uint64
     return LNNOERROR;
 }
 
-LNSTATUS DatabaseImpl::DecodeBase64(ByteRange range, QByteArray *out)
-{
+LNSTATUS DatabaseImpl::DecodeBase64(ByteRange range, QByteArray* out) {
     if (range.size() > kMaxRawValue) return LNERR_TOO_LARGE;
     QBuffer buffer(out);
     buffer.open(QIODevice::WriteOnly);
@@ -1274,29 +1245,26 @@ LNSTATUS DatabaseImpl::DecodeBase64(ByteRange range, QByteArray *out)
     return DecodeBase64(range, &buffer, &written);
 }
 
-bool DatabaseImpl::TakeFirstOpenFault(NOTEID noteId)
-{
+bool DatabaseImpl::TakeFirstOpenFault(NOTEID noteId) {
     static std::mutex memoryMutex;
     static std::set<std::pair<std::string, NOTEID>> memoryFired;
     if (inMemory) {
         std::lock_guard lock(memoryMutex);
-        return memoryFired.insert({path.toStdString() + "#" + std::to_string(generation), noteId})
-            .second;
+        return memoryFired.insert({path.toStdString() + "#" + std::to_string(generation), noteId}).second;
     }
     // A file database remembers the fault beyond the process: the next process must open the
     // document, as a fresh Notes process would.
     QDir().mkpath(FaultFolder());
-    QFile marker(FaultFolder() + QLatin1Char('/') + QString::fromStdString(faultKey) +
-                 QLatin1Char('-') + QString::number(noteId, 16));
+    QFile marker(FaultFolder() + QLatin1Char('/') + QString::fromStdString(faultKey) + QLatin1Char('-') +
+                 QString::number(noteId, 16));
     if (marker.exists()) return false;
     if (!marker.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return false;
     return true;
 }
 
-const FormData *DatabaseImpl::FindForm(std::string_view name) const
-{
-    for (const auto &form : forms)
-        for (const auto &n : form.names)
+const FormData* DatabaseImpl::FindForm(std::string_view name) const {
+    for (const auto& form : forms)
+        for (const auto& n : form.names)
             if (n == name) return &form;
     return nullptr;
 }

@@ -37,12 +37,12 @@ struct ItemData {
     std::vector<std::string> texts;
     std::vector<double> numbers;
     LNDatetimes dates;
-    ByteRange xml;       // rich text: the <richtext> element
-    std::string plain;   // rich text: its plain text
+    ByteRange xml;      // rich text: the <richtext> element
+    std::string plain;  // rich text: its plain text
     std::vector<LNDocumentLink> links;
-    ByteRange raw;       // raw item: its base64 content
+    ByteRange raw;  // raw item: its base64 content
     std::uint16_t rawType = 0;
-    int file = -1;       // $FILE: index into DocumentData::files
+    int file = -1;  // $FILE: index into DocumentData::files
 };
 
 struct FileData {
@@ -123,19 +123,19 @@ struct DatabaseImpl {
 
     LNSTATUS Load();  // the index pass
     void Unload();
-    LNSTATUS ReadDocument(const DocIndex &index, std::shared_ptr<DocumentData> *out);
-    LNSTATUS ReadBytes(ByteRange range, QByteArray *out);
+    LNSTATUS ReadDocument(const DocIndex& index, std::shared_ptr<DocumentData>* out);
+    LNSTATUS ReadBytes(ByteRange range, QByteArray* out);
     // Decodes base64 bytes of range into out, chunk by chunk; written receives the size.
-    LNSTATUS DecodeBase64(ByteRange range, QIODevice *out, std::uint64_t *written);
-    LNSTATUS DecodeBase64(ByteRange range, QByteArray *out);
+    LNSTATUS DecodeBase64(ByteRange range, QIODevice* out, std::uint64_t* written);
+    LNSTATUS DecodeBase64(ByteRange range, QByteArray* out);
     // True the first time a first-open fault of this document fires (remembered beyond the
     // process for files, see docs/dxl-extension.md).
     bool TakeFirstOpenFault(NOTEID noteId);
 
-    const FormData *FindForm(std::string_view name) const;
+    const FormData* FindForm(std::string_view name) const;
 };
 
-bool ParseUnid(std::string_view hex, LNUniversalID *out);
-bool ParseReplicaId(std::string_view hex, LNTimeDateId *out);
+bool ParseUnid(std::string_view hex, LNUniversalID* out);
+bool ParseReplicaId(std::string_view hex, LNTimeDateId* out);
 
 }  // namespace notes_detail

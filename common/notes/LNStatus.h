@@ -24,18 +24,18 @@ enum LNStatusCode : LNSTATUS {
     LNERR_SERVER_NOT_AVAILABLE = 16388,
     LNERR_FILE_NOT_FOUND = 16389,
     LNERR_FILE_READ = 16390,
-    LNERR_NSF_NOT_SUPPORTED = 16391,   // a binary .nsf file: only its DXL export can be read
-    LNERR_BAD_XML = 16392,             // not well-formed XML, or truncated
-    LNERR_BAD_ENCODING = 16393,        // not UTF-8
-    LNERR_NOT_DXL = 16394,             // well-formed XML but no <database> root
+    LNERR_NSF_NOT_SUPPORTED = 16391,  // a binary .nsf file: only its DXL export can be read
+    LNERR_BAD_XML = 16392,            // not well-formed XML, or truncated
+    LNERR_BAD_ENCODING = 16393,       // not UTF-8
+    LNERR_NOT_DXL = 16394,            // well-formed XML but no <database> root
     LNERR_DATABASE_NOT_OPEN = 16395,
     LNERR_NOTE_NOT_FOUND = 16396,
     LNERR_NOTE_NOT_OPEN = 16397,
-    LNERR_NOTE_DAMAGED = 16398,        // the document's own XML is damaged
+    LNERR_NOTE_DAMAGED = 16398,  // the document's own XML is damaged
     LNERR_VIEW_NOT_FOUND = 16399,
     LNERR_VIEW_NOT_OPEN = 16400,
-    LNERR_ENTRY_INDEX = 16401,         // entry index out of range
-    LNERR_ENTRY_NO_DOCUMENT = 16402,   // a category row has no document behind it
+    LNERR_ENTRY_INDEX = 16401,        // entry index out of range
+    LNERR_ENTRY_NO_DOCUMENT = 16402,  // a category row has no document behind it
     LNERR_ITEM_NOT_FOUND = 16403,
     LNERR_ITEM_NOT_RICHTEXT = 16404,
     LNERR_NO_DATE_RANGE = 16405,
@@ -46,14 +46,14 @@ enum LNStatusCode : LNSTATUS {
     LNERR_DECRYPT_NO_KEY = 16410,
     LNERR_FORM_NOT_FOUND = 16411,
     LNERR_BAD_HANDLE = 16412,
-    LNERR_TOO_LARGE = 16413,           // a value beyond the layer's size limits
-    LNWARN_NOT_FOUND = 16414,          // a cursor has no further object of the asked type
-    LNERR_INTERNAL = 16415,            // an unexpected failure inside the layer
+    LNERR_TOO_LARGE = 16413,   // a value beyond the layer's size limits
+    LNWARN_NOT_FOUND = 16414,  // a cursor has no further object of the asked type
+    LNERR_INTERNAL = 16415,    // an unexpected failure inside the layer
 };
 
 // Copies the text of a status into buffer (NUL-terminated, cut at a character boundary) and
 // returns the number of bytes written without the NUL. The text is UTF-8.
-std::size_t LNGetErrorMessageText(LNSTATUS status, char *buffer, std::size_t bufferSize);
+std::size_t LNGetErrorMessageText(LNSTATUS status, char* buffer, std::size_t bufferSize);
 QString LNGetErrorMessageText(LNSTATUS status);
 
 // When on, every public call that reports a failing status throws that status (as LNSTATUS)
@@ -64,8 +64,7 @@ bool LNGetThrowAllErrors();
 
 // Runs f and turns a thrown LNSTATUS into a returned one; 0 when nothing was thrown.
 template <class F>
-LNSTATUS LNCatchStatus(F &&f) noexcept
-{
+LNSTATUS LNCatchStatus(F&& f) noexcept {
     try {
         f();
     } catch (LNSTATUS thrown) {

@@ -28,8 +28,7 @@ struct DocumentImpl {
 
 namespace {
 
-LNSTATUS Report(LNSTATUS status)
-{
+LNSTATUS Report(LNSTATUS status) {
     if (status != LNNOERROR && LNGetThrowAllErrors()) throw status;
     return status;
 }
@@ -43,8 +42,7 @@ struct HandleTable {
     std::map<std::uint32_t, std::weak_ptr<DocumentImpl>> notes;
 };
 
-HandleTable &Handles()
-{
+HandleTable& Handles() {
     static HandleTable table;
     return table;
 }
@@ -52,9 +50,8 @@ HandleTable &Handles()
 // Gives an open object its handle; 0 is never used.
 template <class Impl>
 std::uint32_t AddHandle(std::map<std::uint32_t, std::weak_ptr<Impl>> HandleTable::*table,
-                        const std::shared_ptr<Impl> &impl)
-{
-    auto &t = Handles();
+                        const std::shared_ptr<Impl>& impl) {
+    auto& t = Handles();
     std::lock_guard lock(t.mutex);
     const std::uint32_t h = t.next++;
     if (t.next == 0) t.next = 1;
@@ -63,9 +60,8 @@ std::uint32_t AddHandle(std::map<std::uint32_t, std::weak_ptr<Impl>> HandleTable
 }
 
 template <class Impl>
-void DropHandle(std::map<std::uint32_t, std::weak_ptr<Impl>> HandleTable::*table, std::uint32_t h)
-{
-    auto &t = Handles();
+void DropHandle(std::map<std::uint32_t, std::weak_ptr<Impl>> HandleTable::*table, std::uint32_t h) {
+    auto& t = Handles();
     std::lock_guard lock(t.mutex);
     (t.*table).erase(h);
 }
@@ -76,8 +72,7 @@ struct MemoryRegistry {
     std::uint64_t generation = 0;
 };
 
-MemoryRegistry &Memory()
-{
+MemoryRegistry& Memory() {
     static MemoryRegistry registry;
     return registry;
 }
@@ -85,20 +80,17 @@ MemoryRegistry &Memory()
 std::atomic<bool> g_initialized{false};
 thread_local bool t_registered = false;
 
-bool Visible(const ItemData &item, const DocumentImpl &doc)
-{
+bool Visible(const ItemData& item, const DocumentImpl& doc) {
     return !(item.flags & LNITEMFLAGS_SEAL) || doc.decrypted;
 }
 
-std::string NumberText(double v)
-{
+std::string NumberText(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.15g", v);
     return buf;
 }
 
-std::string Join(const std::vector<std::string> &parts, std::string_view separator)
-{
+std::string Join(const std::vector<std::string>& parts, std::string_view separator) {
     std::string out;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i) out += separator;
@@ -112,20 +104,19 @@ std::string Join(const std::vector<std::string> &parts, std::string_view separat
 // ---------------------------------------------------------------------------------------------
 // Text
 
-QString LNStringTranslate(std::string_view notesText)
-{
+QString LNStringTranslate(std::string_view notesText) {
     return QString::fromUtf8(notesText.data(), static_cast<qsizetype>(notesText.size()));
 }
 
-std::size_t LNStringTranslate(const char *notesText, std::size_t length, int targetCharset,
-                              char16_t *out, std::size_t outBytes)
-{
+std::size_t LNStringTranslate(const char* notesText, std::size_t length, int targetCharset, char16_t* out,
+                              std::size_t outBytes) {
     if (!out || outBytes < sizeof(char16_t) || targetCharset != 0 || (!notesText && length)) return 0;
     const QString s = QString::fromUtf8(notesText, static_cast<qsizetype>(length));
     const std::size_t room = outBytes / sizeof(char16_t);
     std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(s.size()), room);
     // Never leave the first half of a surrogate pair at the end.
-    if (n > 0 && n < static_cast<std::size_t>(s.size()) && s[static_cast<qsizetype>(n - 1)].isHighSurrogate()) --n;
+    if (n > 0 && n < static_cast<std::size_t>(s.size()) && s[static_cast<qsizetype>(n - 1)].isHighSurrogate())
+        --n;
     std::memcpy(out, s.utf16(), n * sizeof(char16_t));
     if (n < room) out[n] = u'\0';
     return n;
@@ -134,29 +125,33 @@ std::size_t LNStringTranslate(const char *notesText, std::size_t length, int tar
 // ---------------------------------------------------------------------------------------------
 // Items
 
-LNString LNItem::GetName() const { return data_ ? data_->items[index_].name : LNString(); }
-LNITEMTYPE LNItem::GetType() const { return data_ ? data_->items[index_].type : LNITEMTYPE_ERROR; }
-std::uint32_t LNItem::GetFlags() const { return data_ ? data_->items[index_].flags : 0; }
+LNString LNItem::GetName() const {
+    return data_ ? data_->items[index_].name : LNString();
+}
+LNITEMTYPE LNItem::GetType() const {
+    return data_ ? data_->items[index_].type : LNITEMTYPE_ERROR;
+}
+std::uint32_t LNItem::GetFlags() const {
+    return data_ ? data_->items[index_].flags : 0;
+}
 
-std::uint32_t LNItem::GetSize() const
-{
+std::uint32_t LNItem::GetSize() const {
     std::vector<std::uint8_t> raw;
     if (GetRawValue(&raw) != LNNOERROR) return 0;
     return static_cast<std::uint32_t>(raw.size());
 }
 
-LNSTATUS LNItem::GetRawValue(std::vector<std::uint8_t> *value) const
-{
+LNSTATUS LNItem::GetRawValue(std::vector<std::uint8_t>* value) const {
     if (!value) return Report(LNERR_INVALID_ARGUMENT);
     value->clear();
     if (!data_) return Report(LNERR_ITEM_NOT_FOUND);
-    const ItemData &item = data_->items[index_];
+    const ItemData& item = data_->items[index_];
     const std::uint16_t type = item.rawType ? item.rawType : static_cast<std::uint16_t>(item.type);
     value->push_back(static_cast<std::uint8_t>(type & 0xFF));
     value->push_back(static_cast<std::uint8_t>(type >> 8));
-    auto append = [value](const char *p, std::size_t n) {
-        value->insert(value->end(), reinterpret_cast<const std::uint8_t *>(p),
-                      reinterpret_cast<const std::uint8_t *>(p) + n);
+    auto append = [value](const char* p, std::size_t n) {
+        value->insert(value->end(), reinterpret_cast<const std::uint8_t*>(p),
+                      reinterpret_cast<const std::uint8_t*>(p) + n);
     };
     if (item.raw.size() > 0 || item.rawType) {
         auto db = data_->db.lock();
@@ -167,73 +162,74 @@ LNSTATUS LNItem::GetRawValue(std::vector<std::uint8_t> *value) const
         return LNNOERROR;
     }
     switch (item.type) {
-    case LNITEMTYPE_TEXT:
-        for (std::size_t i = 0; i < item.texts.size(); ++i) {
-            if (i) value->push_back(0);
-            append(item.texts[i].data(), item.texts[i].size());
+        case LNITEMTYPE_TEXT:
+            for (std::size_t i = 0; i < item.texts.size(); ++i) {
+                if (i) value->push_back(0);
+                append(item.texts[i].data(), item.texts[i].size());
+            }
+            break;
+        case LNITEMTYPE_NUMBERS:
+            for (double d : item.numbers) {
+                std::uint64_t bits;
+                std::memcpy(&bits, &d, sizeof bits);
+                for (int b = 0; b < 8; ++b) value->push_back(static_cast<std::uint8_t>(bits >> (8 * b)));
+            }
+            break;
+        case LNITEMTYPE_DATETIMES:
+            for (std::size_t i = 0; i < item.dates.entries.size(); ++i) {
+                if (i) value->push_back(0);
+                std::string t = item.dates.entries[i].start.ToDxl();
+                if (item.dates.entries[i].isRange) t += "/" + item.dates.entries[i].end.ToDxl();
+                append(t.data(), t.size());
+            }
+            break;
+        case LNITEMTYPE_RICHTEXT: {
+            auto db = data_->db.lock();
+            if (!db) return Report(LNERR_DATABASE_NOT_OPEN);
+            QByteArray bytes;
+            if (const LNSTATUS s = db->ReadBytes(item.xml, &bytes)) return Report(s);
+            append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+            break;
         }
-        break;
-    case LNITEMTYPE_NUMBERS:
-        for (double d : item.numbers) {
-            std::uint64_t bits;
-            std::memcpy(&bits, &d, sizeof bits);
-            for (int b = 0; b < 8; ++b) value->push_back(static_cast<std::uint8_t>(bits >> (8 * b)));
-        }
-        break;
-    case LNITEMTYPE_DATETIMES:
-        for (std::size_t i = 0; i < item.dates.entries.size(); ++i) {
-            if (i) value->push_back(0);
-            std::string t = item.dates.entries[i].start.ToDxl();
-            if (item.dates.entries[i].isRange) t += "/" + item.dates.entries[i].end.ToDxl();
-            append(t.data(), t.size());
-        }
-        break;
-    case LNITEMTYPE_RICHTEXT: {
-        auto db = data_->db.lock();
-        if (!db) return Report(LNERR_DATABASE_NOT_OPEN);
-        QByteArray bytes;
-        if (const LNSTATUS s = db->ReadBytes(item.xml, &bytes)) return Report(s);
-        append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        break;
-    }
-    case LNITEMTYPE_OBJECT:
-        if (item.file >= 0) {
-            const auto &name = data_->files[static_cast<std::size_t>(item.file)].name;
-            append(name.data(), name.size());
-        }
-        break;
-    default:
-        break;
+        case LNITEMTYPE_OBJECT:
+            if (item.file >= 0) {
+                const auto& name = data_->files[static_cast<std::size_t>(item.file)].name;
+                append(name.data(), name.size());
+            }
+            break;
+        default:
+            break;
     }
     return LNNOERROR;
 }
 
-LNString LNItem::GetText(std::string_view separator) const
-{
+LNString LNItem::GetText(std::string_view separator) const {
     if (!data_) return {};
-    const ItemData &item = data_->items[index_];
+    const ItemData& item = data_->items[index_];
     switch (item.type) {
-    case LNITEMTYPE_TEXT: return Join(item.texts, separator);
-    case LNITEMTYPE_NUMBERS: {
-        std::vector<std::string> parts;
-        for (double d : item.numbers) parts.push_back(NumberText(d));
-        return Join(parts, separator);
-    }
-    case LNITEMTYPE_DATETIMES: return item.dates.GetText(separator);
-    default: return {};  // rich text, attachments and raw items are not text items
+        case LNITEMTYPE_TEXT:
+            return Join(item.texts, separator);
+        case LNITEMTYPE_NUMBERS: {
+            std::vector<std::string> parts;
+            for (double d : item.numbers) parts.push_back(NumberText(d));
+            return Join(parts, separator);
+        }
+        case LNITEMTYPE_DATETIMES:
+            return item.dates.GetText(separator);
+        default:
+            return {};  // rich text, attachments and raw items are not text items
     }
 }
 
-std::vector<LNString> LNItem::GetTextList() const
-{
+std::vector<LNString> LNItem::GetTextList() const {
     if (!data_) return {};
-    const ItemData &item = data_->items[index_];
+    const ItemData& item = data_->items[index_];
     if (item.type == LNITEMTYPE_TEXT) return item.texts;
     std::vector<LNString> out;
     if (item.type == LNITEMTYPE_NUMBERS)
         for (double d : item.numbers) out.push_back(NumberText(d));
     if (item.type == LNITEMTYPE_DATETIMES)
-        for (const auto &e : item.dates.entries) {
+        for (const auto& e : item.dates.entries) {
             LNDatetimes one;
             one.entries.push_back(e);
             out.push_back(one.GetText());
@@ -241,14 +237,13 @@ std::vector<LNString> LNItem::GetTextList() const
     return out;
 }
 
-std::vector<double> LNItem::GetNumbers() const
-{
+std::vector<double> LNItem::GetNumbers() const {
     if (!data_) return {};
-    const ItemData &item = data_->items[index_];
+    const ItemData& item = data_->items[index_];
     if (item.type == LNITEMTYPE_NUMBERS) return item.numbers;
     std::vector<double> out;
     if (item.type == LNITEMTYPE_TEXT)
-        for (const auto &t : item.texts) {
+        for (const auto& t : item.texts) {
             bool ok = false;
             const double d = QString::fromStdString(t).trimmed().toDouble(&ok);
             if (ok) out.push_back(d);
@@ -256,10 +251,9 @@ std::vector<double> LNItem::GetNumbers() const
     return out;
 }
 
-LNDatetimes LNItem::GetDatetimes() const
-{
+LNDatetimes LNItem::GetDatetimes() const {
     if (!data_) return {};
-    const ItemData &item = data_->items[index_];
+    const ItemData& item = data_->items[index_];
     if (item.type == LNITEMTYPE_DATETIMES) return item.dates;
     return {};
 }
@@ -267,15 +261,22 @@ LNDatetimes LNItem::GetDatetimes() const
 // ---------------------------------------------------------------------------------------------
 // Attachments
 
-LNString LNAttachment::GetName() const { return data_ ? data_->files[index_].name : LNString(); }
-std::uint64_t LNAttachment::GetSize() const { return data_ ? data_->files[index_].size : 0; }
-LNDatetime LNAttachment::GetCreated() const { return data_ ? data_->files[index_].created : LNDatetime(); }
-LNDatetime LNAttachment::GetModified() const { return data_ ? data_->files[index_].modified : LNDatetime(); }
+LNString LNAttachment::GetName() const {
+    return data_ ? data_->files[index_].name : LNString();
+}
+std::uint64_t LNAttachment::GetSize() const {
+    return data_ ? data_->files[index_].size : 0;
+}
+LNDatetime LNAttachment::GetCreated() const {
+    return data_ ? data_->files[index_].created : LNDatetime();
+}
+LNDatetime LNAttachment::GetModified() const {
+    return data_ ? data_->files[index_].modified : LNDatetime();
+}
 
-LNSTATUS LNAttachment::Detach(const QString &path) const
-{
+LNSTATUS LNAttachment::Detach(const QString& path) const {
     if (!data_ || !db_) return Report(LNERR_ATTACHMENT_NOT_FOUND);
-    const FileData &file = data_->files[index_];
+    const FileData& file = data_->files[index_];
     if (file.compressed) return Report(LNERR_ATTACHMENT_DAMAGED);
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly)) return Report(LNERR_FILE_WRITE);
@@ -296,10 +297,11 @@ LNSTATUS LNAttachment::Detach(const QString &path) const
 // ---------------------------------------------------------------------------------------------
 // Rich text
 
-LNString LNRichText::GetPlainText() const { return data_ ? data_->items[index_].plain : LNString(); }
+LNString LNRichText::GetPlainText() const {
+    return data_ ? data_->items[index_].plain : LNString();
+}
 
-LNSTATUS LNRichText::GetXml(LNString *xml) const
-{
+LNSTATUS LNRichText::GetXml(LNString* xml) const {
     if (!xml) return Report(LNERR_INVALID_ARGUMENT);
     xml->clear();
     if (!data_ || !db_) return Report(LNERR_ITEM_NOT_FOUND);
@@ -309,13 +311,11 @@ LNSTATUS LNRichText::GetXml(LNString *xml) const
     return LNNOERROR;
 }
 
-std::vector<LNDocumentLink> LNRichText::GetDocumentLinks() const
-{
+std::vector<LNDocumentLink> LNRichText::GetDocumentLinks() const {
     return data_ ? data_->items[index_].links : std::vector<LNDocumentLink>();
 }
 
-LNSTATUS LNRichText::GetCursor(LNRTCursor *cursor) const
-{
+LNSTATUS LNRichText::GetCursor(LNRTCursor* cursor) const {
     if (!cursor) return Report(LNERR_INVALID_ARGUMENT);
     if (!data_) return Report(LNERR_ITEM_NOT_FOUND);
     cursor->data_ = data_;
@@ -324,18 +324,16 @@ LNSTATUS LNRichText::GetCursor(LNRTCursor *cursor) const
     return LNNOERROR;
 }
 
-LNSTATUS LNRTCursor::GotoFirst(LNRTTYPE type, LNDocumentLink *link)
-{
+LNSTATUS LNRTCursor::GotoFirst(LNRTTYPE type, LNDocumentLink* link) {
     next_ = 0;
     return GotoNext(type, link);
 }
 
-LNSTATUS LNRTCursor::GotoNext(LNRTTYPE type, LNDocumentLink *link)
-{
+LNSTATUS LNRTCursor::GotoNext(LNRTTYPE type, LNDocumentLink* link) {
     if (!data_) return LNWARN_NOT_FOUND;
-    const auto &links = data_->items[item_].links;
+    const auto& links = data_->items[item_].links;
     while (next_ < links.size()) {
-        const LNDocumentLink &l = links[next_++];
+        const LNDocumentLink& l = links[next_++];
         if (l.type == type) {
             if (link) *link = l;
             return LNNOERROR;
@@ -347,9 +345,7 @@ LNSTATUS LNRTCursor::GotoNext(LNRTTYPE type, LNDocumentLink *link)
 // ---------------------------------------------------------------------------------------------
 // Documents
 
-LNSTATUS LNDocument::Bind(const std::shared_ptr<DatabaseImpl> &db, NOTEID noteId,
-                          LNDocument *document)
-{
+LNSTATUS LNDocument::Bind(const std::shared_ptr<DatabaseImpl>& db, NOTEID noteId, LNDocument* document) {
     if (!db->open) return LNERR_DATABASE_NOT_OPEN;
     const auto it = db->byNoteId.find(noteId);
     if (it == db->byNoteId.end()) return LNERR_NOTE_NOT_FOUND;
@@ -360,18 +356,16 @@ LNSTATUS LNDocument::Bind(const std::shared_ptr<DatabaseImpl> &db, NOTEID noteId
     return LNNOERROR;
 }
 
-const DocumentData &LNDocument::Data() const
-{
+const DocumentData& LNDocument::Data() const {
     if (!impl_ || !impl_->data) throw LNSTATUS(LNERR_NOTE_NOT_OPEN);
     if (impl_->info.throwStatus) throw LNSTATUS(impl_->info.throwStatus);
     return *impl_->data;
 }
 
-LNSTATUS LNDocument::Open(LNNOTEOPENFLAGS)
-{
+LNSTATUS LNDocument::Open(LNNOTEOPENFLAGS) {
     if (!impl_) return Report(LNERR_NOTE_NOT_FOUND);
     if (impl_->data) return LNNOERROR;
-    auto &db = impl_->db;
+    auto& db = impl_->db;
     if (!db || !db->open) return Report(LNERR_DATABASE_NOT_OPEN);
     if (impl_->info.openStatus) return Report(impl_->info.openStatus);
     if (impl_->info.firstOpenStatus && db->TakeFirstOpenFault(impl_->info.noteId))
@@ -385,8 +379,7 @@ LNSTATUS LNDocument::Open(LNNOTEOPENFLAGS)
     return LNNOERROR;
 }
 
-void LNDocument::Close()
-{
+void LNDocument::Close() {
     if (!impl_ || !impl_->data) return;
     DropHandle(&HandleTable::notes, impl_->handle);
     impl_->handle = 0;
@@ -394,64 +387,75 @@ void LNDocument::Close()
     impl_->decrypted = false;
 }
 
-bool LNDocument::IsOpen() const { return impl_ && impl_->data; }
-NOTEID LNDocument::GetNoteID() const { return impl_ ? impl_->info.noteId : 0; }
-LNUniversalID LNDocument::GetUniversalID() const { return impl_ ? impl_->info.unid : LNUniversalID(); }
-LNDatetime LNDocument::GetCreated() const { return impl_ ? impl_->info.created : LNDatetime(); }
-LNDatetime LNDocument::GetLastModified() const { return impl_ ? impl_->info.modified : LNDatetime(); }
-NOTEHANDLE LNDocument::GetNoteHandle() const { return impl_ ? impl_->handle : 0; }
+bool LNDocument::IsOpen() const {
+    return impl_ && impl_->data;
+}
+NOTEID LNDocument::GetNoteID() const {
+    return impl_ ? impl_->info.noteId : 0;
+}
+LNUniversalID LNDocument::GetUniversalID() const {
+    return impl_ ? impl_->info.unid : LNUniversalID();
+}
+LNDatetime LNDocument::GetCreated() const {
+    return impl_ ? impl_->info.created : LNDatetime();
+}
+LNDatetime LNDocument::GetLastModified() const {
+    return impl_ ? impl_->info.modified : LNDatetime();
+}
+NOTEHANDLE LNDocument::GetNoteHandle() const {
+    return impl_ ? impl_->handle : 0;
+}
 
-LNString LNDocument::GetFormName() const
-{
-    const DocumentData &d = Data();
-    for (const auto &item : d.items)
+LNString LNDocument::GetFormName() const {
+    const DocumentData& d = Data();
+    for (const auto& item : d.items)
         if (item.name == "Form" && item.type == LNITEMTYPE_TEXT && Visible(item, *impl_))
             return item.texts.empty() ? LNString() : item.texts.front();
     return d.formAttribute;
 }
 
-LNSTATUS LNDocument::GetFormFields(std::vector<LNFormField> *fields) const
-{
+LNSTATUS LNDocument::GetFormFields(std::vector<LNFormField>* fields) const {
     if (!fields) return Report(LNERR_INVALID_ARGUMENT);
     fields->clear();
     const LNSTATUS s = LNCatchStatus([&] {
         const LNString form = GetFormName();
-        if (const FormData *design = impl_->db->FindForm(form)) {
+        if (const FormData* design = impl_->db->FindForm(form)) {
             *fields = design->fields;
             return;
         }
         // No design for this form: the document's own items stand in, in their order.
-        for (const auto &item : Data().items) {
-            if (!Visible(item, *impl_) || item.name.empty() || item.name[0] == '$' ||
-                item.name == "Form")
+        for (const auto& item : Data().items) {
+            if (!Visible(item, *impl_) || item.name.empty() || item.name[0] == '$' || item.name == "Form")
                 continue;
             LNFIELDTYPE type = LNFIELDTYPE_TEXT;
-            if (item.type == LNITEMTYPE_NUMBERS) type = LNFIELDTYPE_NUMBER;
-            else if (item.type == LNITEMTYPE_DATETIMES) type = LNFIELDTYPE_DATETIME;
+            if (item.type == LNITEMTYPE_NUMBERS)
+                type = LNFIELDTYPE_NUMBER;
+            else if (item.type == LNITEMTYPE_DATETIMES)
+                type = LNFIELDTYPE_DATETIME;
             else if (item.type == LNITEMTYPE_RICHTEXT || item.type == LNITEMTYPE_HTML)
                 type = LNFIELDTYPE_RICHTEXT;
-            else if (item.flags & LNITEMFLAGS_NAMES) type = LNFIELDTYPE_NAMES;
-            else if (item.type != LNITEMTYPE_TEXT) continue;
+            else if (item.flags & LNITEMFLAGS_NAMES)
+                type = LNFIELDTYPE_NAMES;
+            else if (item.type != LNITEMTYPE_TEXT)
+                continue;
             fields->push_back({item.name, type});
         }
     });
     return Report(s);
 }
 
-bool LNDocument::HasItem(std::string_view name) const
-{
-    for (const auto &item : Data().items)
+bool LNDocument::HasItem(std::string_view name) const {
+    for (const auto& item : Data().items)
         if (item.name == name && Visible(item, *impl_)) return true;
     return false;
 }
 
-LNSTATUS LNDocument::GetItem(std::string_view name, LNItem *item) const
-{
+LNSTATUS LNDocument::GetItem(std::string_view name, LNItem* item) const {
     if (!item) return Report(LNERR_INVALID_ARGUMENT);
     *item = LNItem();
     LNSTATUS status = LNERR_ITEM_NOT_FOUND;
     const LNSTATUS thrown = LNCatchStatus([&] {
-        const DocumentData &d = Data();
+        const DocumentData& d = Data();
         for (std::size_t i = 0; i < d.items.size(); ++i)
             if (d.items[i].name == name && Visible(d.items[i], *impl_)) {
                 item->data_ = impl_->data;
@@ -463,9 +467,8 @@ LNSTATUS LNDocument::GetItem(std::string_view name, LNItem *item) const
     return Report(thrown ? thrown : status);
 }
 
-std::vector<LNItem> LNDocument::GetItems() const
-{
-    const DocumentData &d = Data();
+std::vector<LNItem> LNDocument::GetItems() const {
+    const DocumentData& d = Data();
     std::vector<LNItem> out;
     for (std::size_t i = 0; i < d.items.size(); ++i) {
         if (!Visible(d.items[i], *impl_)) continue;
@@ -479,51 +482,47 @@ std::vector<LNItem> LNDocument::GetItems() const
 
 namespace {
 // The first visible item of that name, or null.
-const ItemData *FindItem(const DocumentData &d, const DocumentImpl &impl, std::string_view name)
-{
-    for (const auto &item : d.items)
+const ItemData* FindItem(const DocumentData& d, const DocumentImpl& impl, std::string_view name) {
+    for (const auto& item : d.items)
         if (item.name == name && Visible(item, impl)) return &item;
     return nullptr;
 }
 }  // namespace
 
-LNString LNDocument::GetItemText(std::string_view name, std::string_view separator) const
-{
+LNString LNDocument::GetItemText(std::string_view name, std::string_view separator) const {
     LNItem item;
     Data();  // throws for a closed document
     if (GetItem(name, &item) != LNNOERROR) return {};
     return item.GetText(separator);
 }
 
-std::vector<LNString> LNDocument::GetItemTextList(std::string_view name) const
-{
+std::vector<LNString> LNDocument::GetItemTextList(std::string_view name) const {
     Data();
     LNItem item;
     if (GetItem(name, &item) != LNNOERROR) return {};
     return item.GetTextList();
 }
 
-std::vector<double> LNDocument::GetItemNumbers(std::string_view name) const
-{
+std::vector<double> LNDocument::GetItemNumbers(std::string_view name) const {
     Data();
     LNItem item;
     if (GetItem(name, &item) != LNNOERROR) return {};
     return item.GetNumbers();
 }
 
-LNDatetimes LNDocument::GetItemDatetimes(std::string_view name) const
-{
+LNDatetimes LNDocument::GetItemDatetimes(std::string_view name) const {
     Data();
     LNItem item;
     if (GetItem(name, &item) != LNNOERROR) return {};
     return item.GetDatetimes();
 }
 
-bool LNDocument::HasAttachments() const { return !GetAttachments().empty(); }
+bool LNDocument::HasAttachments() const {
+    return !GetAttachments().empty();
+}
 
-std::vector<LNAttachment> LNDocument::GetAttachments() const
-{
-    const DocumentData &d = Data();
+std::vector<LNAttachment> LNDocument::GetAttachments() const {
+    const DocumentData& d = Data();
     std::vector<LNAttachment> out;
     for (std::size_t i = 0; i < d.files.size(); ++i) {
         if (d.files[i].sealed && !impl_->decrypted) continue;
@@ -536,13 +535,12 @@ std::vector<LNAttachment> LNDocument::GetAttachments() const
     return out;
 }
 
-LNSTATUS LNDocument::GetAttachment(std::string_view name, LNAttachment *attachment) const
-{
+LNSTATUS LNDocument::GetAttachment(std::string_view name, LNAttachment* attachment) const {
     if (!attachment) return Report(LNERR_INVALID_ARGUMENT);
     *attachment = LNAttachment();
     LNSTATUS status = LNERR_ATTACHMENT_NOT_FOUND;
     const LNSTATUS thrown = LNCatchStatus([&] {
-        for (const auto &a : GetAttachments())
+        for (const auto& a : GetAttachments())
             if (a.GetName() == name) {
                 *attachment = a;
                 status = LNNOERROR;
@@ -552,42 +550,43 @@ LNSTATUS LNDocument::GetAttachment(std::string_view name, LNAttachment *attachme
     return Report(thrown ? thrown : status);
 }
 
-bool LNDocument::IsEncrypted() const
-{
-    const DocumentData &d = Data();
+bool LNDocument::IsEncrypted() const {
+    const DocumentData& d = Data();
     if (impl_->info.encrypted) return true;
-    for (const auto &item : d.items)
+    for (const auto& item : d.items)
         if (item.flags & LNITEMFLAGS_SEAL) return true;
     return false;
 }
 
-bool LNDocument::IsSigned() const { return FindItem(Data(), *impl_, "$Signature") != nullptr; }
+bool LNDocument::IsSigned() const {
+    return FindItem(Data(), *impl_, "$Signature") != nullptr;
+}
 
-bool LNDocument::HasLinks() const
-{
-    for (const auto &item : Data().items)
+bool LNDocument::HasLinks() const {
+    for (const auto& item : Data().items)
         if (Visible(item, *impl_) && !item.links.empty()) return true;
     return false;
 }
 
-LNSTATUS LNDocument::Decrypt()
-{
+LNSTATUS LNDocument::Decrypt() {
     LNSTATUS status = LNNOERROR;
     const LNSTATUS thrown = LNCatchStatus([&] {
-        if (!IsEncrypted()) status = LNERR_NOT_ENCRYPTED;
-        else if (impl_->info.decryptStatus) status = impl_->info.decryptStatus;
-        else impl_->decrypted = true;
+        if (!IsEncrypted())
+            status = LNERR_NOT_ENCRYPTED;
+        else if (impl_->info.decryptStatus)
+            status = impl_->info.decryptStatus;
+        else
+            impl_->decrypted = true;
     });
     return Report(thrown ? thrown : status);
 }
 
-LNSTATUS LNDocument::GetRichText(std::string_view name, LNRichText *richText) const
-{
+LNSTATUS LNDocument::GetRichText(std::string_view name, LNRichText* richText) const {
     if (!richText) return Report(LNERR_INVALID_ARGUMENT);
     *richText = LNRichText();
     LNSTATUS status = LNERR_ITEM_NOT_FOUND;
     const LNSTATUS thrown = LNCatchStatus([&] {
-        const DocumentData &d = Data();
+        const DocumentData& d = Data();
         for (std::size_t i = 0; i < d.items.size(); ++i) {
             if (d.items[i].name != name || !Visible(d.items[i], *impl_)) continue;
             if (d.items[i].type != LNITEMTYPE_RICHTEXT) {
@@ -604,63 +603,64 @@ LNSTATUS LNDocument::GetRichText(std::string_view name, LNRichText *richText) co
     return Report(thrown ? thrown : status);
 }
 
-LNString LNDocument::GetSender() const
-{
+LNString LNDocument::GetSender() const {
     const auto list = GetItemTextList("From");
     return list.empty() ? LNString() : list.front();
 }
 
-std::vector<LNString> LNDocument::GetRecipients(LNRECIPIENTTYPE kind) const
-{
+std::vector<LNString> LNDocument::GetRecipients(LNRECIPIENTTYPE kind) const {
     switch (kind) {
-    case LNRECIPIENTTYPE_TO: return GetItemTextList("SendTo");
-    case LNRECIPIENTTYPE_CC: return GetItemTextList("CopyTo");
-    case LNRECIPIENTTYPE_BCC: return GetItemTextList("BlindCopyTo");
+        case LNRECIPIENTTYPE_TO:
+            return GetItemTextList("SendTo");
+        case LNRECIPIENTTYPE_CC:
+            return GetItemTextList("CopyTo");
+        case LNRECIPIENTTYPE_BCC:
+            return GetItemTextList("BlindCopyTo");
     }
     Data();
     return {};
 }
 
-LNString LNDocument::GetSubject() const { return GetItemText("Subject", ";"); }
+LNString LNDocument::GetSubject() const {
+    return GetItemText("Subject", ";");
+}
 
-LNDatetime LNDocument::GetDateSent() const
-{
+LNDatetime LNDocument::GetDateSent() const {
     const LNDatetimes d = GetItemDatetimes("PostedDate");
     return d.entries.empty() ? LNDatetime() : d.entries.front().start;
 }
 
-LNIMPORTANCE LNDocument::GetImportance() const
-{
+LNIMPORTANCE LNDocument::GetImportance() const {
     const LNString v = GetItemText("Importance");
     if (v == "1") return LNIMPORTANCE_HIGH;
     if (v == "3") return LNIMPORTANCE_LOW;
     return LNIMPORTANCE_NORMAL;
 }
 
-LNString LNDocument::GetCategories() const { return GetItemText("Categories", ";"); }
+LNString LNDocument::GetCategories() const {
+    return GetItemText("Categories", ";");
+}
 
 namespace {
 // A date item's first date-time, or a date from one item and a time from another.
-LNDatetime FirstDate(const LNDocument &doc, std::string_view both, std::string_view date,
-                     std::string_view time)
-{
+LNDatetime FirstDate(const LNDocument& doc, std::string_view both, std::string_view date,
+                     std::string_view time) {
     const LNDatetimes b = doc.GetItemDatetimes(both);
     if (!b.entries.empty()) return b.entries.front().start;
     const LNDatetimes d = doc.GetItemDatetimes(date);
     if (d.entries.empty()) return {};
-    const LNDatetime &dd = d.entries.front().start;
+    const LNDatetime& dd = d.entries.front().start;
     const LNDatetimes t = doc.GetItemDatetimes(time);
     if (t.entries.empty() || !dd.HasDate()) return dd;
     // Glue the two parts through the DXL form, which carries the time's zone.
-    const std::string dxl = dd.ToDxl().substr(0, 8) + t.entries.front().start.ToDxl().substr(
-                                                          t.entries.front().start.HasDate() ? 8 : 0);
+    const std::string dxl = dd.ToDxl().substr(0, 8) +
+                            t.entries.front().start.ToDxl().substr(t.entries.front().start.HasDate() ? 8 : 0);
     LNDatetime out;
     return LNDatetime::FromDxl(dxl, t.entries.front().start.IsDST(), &out) ? out : dd;
 }
 }  // namespace
 
-LNSTATUS LNDocument::GetDateRange(LNDatetime *start, LNDatetime *end) const
-{
+LNSTATUS LNDocument::GetDateRange(LNDatetime* start, LNDatetime* end) const {
     if (!start || !end) return Report(LNERR_INVALID_ARGUMENT);
     LNSTATUS status = LNNOERROR;
     const LNSTATUS thrown = LNCatchStatus([&] {
@@ -675,62 +675,60 @@ LNSTATUS LNDocument::GetDateRange(LNDatetime *start, LNDatetime *end) const
     return Report(thrown ? thrown : status);
 }
 
-bool LNDocument::IsAlarmEnabled() const
-{
+bool LNDocument::IsAlarmEnabled() const {
     const auto n = GetItemNumbers("$Alarm");
     return !n.empty() && n.front() == 1.0;
 }
 
-int LNDocument::GetAlarmOffset() const
-{
+int LNDocument::GetAlarmOffset() const {
     const auto n = GetItemNumbers("$AlarmOffset");
     if (n.empty() || !(n.front() > -1e9 && n.front() < 1e9)) return 0;
     return static_cast<int>(n.front());
 }
 
-LNCALENDARENTRYTYPE LNDocument::GetEntryType() const
-{
+LNCALENDARENTRYTYPE LNDocument::GetEntryType() const {
     const auto n = GetItemNumbers("AppointmentType");
     if (n.empty() || !(n.front() >= 0 && n.front() <= 4)) return LNCALENDARENTRYTYPE_APPOINTMENT;
     return static_cast<LNCALENDARENTRYTYPE>(static_cast<int>(n.front()));
 }
 
-LNString LNDocument::GetBriefDescription() const { return GetItemText("Subject", ";"); }
+LNString LNDocument::GetBriefDescription() const {
+    return GetItemText("Subject", ";");
+}
 
-LNString LNDocument::GetDetailedDescription() const
-{
-    const ItemData *body = FindItem(Data(), *impl_, "Body");
+LNString LNDocument::GetDetailedDescription() const {
+    const ItemData* body = FindItem(Data(), *impl_, "Body");
     if (!body) return {};
     if (body->type == LNITEMTYPE_RICHTEXT) return body->plain;
     return GetItemText("Body", ";");
 }
 
-std::vector<LNString> LNDocument::GetRequiredAttendees() const
-{
+std::vector<LNString> LNDocument::GetRequiredAttendees() const {
     return GetItemTextList("RequiredAttendees");
 }
 
-std::vector<LNString> LNDocument::GetOptionalAttendees() const
-{
+std::vector<LNString> LNDocument::GetOptionalAttendees() const {
     return GetItemTextList("OptionalAttendees");
 }
 
-bool LNDocument::IsRepeating() const { return GetItemText("Repeats") == "1"; }
-bool LNDocument::IsPrivate() const { return GetItemText("OrgConfidential") == "1"; }
+bool LNDocument::IsRepeating() const {
+    return GetItemText("Repeats") == "1";
+}
+bool LNDocument::IsPrivate() const {
+    return GetItemText("OrgConfidential") == "1";
+}
 
 // ---------------------------------------------------------------------------------------------
 // Views and folders
 
-LNSTATUS LNVFEntry::GetDocument(LNDocument *document) const
-{
+LNSTATUS LNVFEntry::GetDocument(LNDocument* document) const {
     if (!document) return Report(LNERR_INVALID_ARGUMENT);
     *document = LNDocument();
     if (isNull_ || !db_) return Report(LNERR_ENTRY_NO_DOCUMENT);
     return Report(LNDocument::Bind(db_, noteId_, document));
 }
 
-LNSTATUS LNViewFolder::Open(std::uint32_t)
-{
+LNSTATUS LNViewFolder::Open(std::uint32_t) {
     if (!view_ || !db_) return Report(LNERR_VIEW_NOT_FOUND);
     if (!db_->open) return Report(LNERR_DATABASE_NOT_OPEN);
     if (view_->openStatus) return Report(view_->openStatus);
@@ -738,26 +736,36 @@ LNSTATUS LNViewFolder::Open(std::uint32_t)
     return LNNOERROR;
 }
 
-void LNViewFolder::Close() { open_ = false; }
-NOTEID LNViewFolder::GetNoteID() const { return view_ ? view_->noteId : 0; }
-LNUniversalID LNViewFolder::GetUniversalID() const { return view_ ? view_->unid : LNUniversalID(); }
-LNString LNViewFolder::GetName() const { return view_ ? view_->name : LNString(); }
-int LNViewFolder::GetType() const { return view_ ? view_->type : LNVIEWTYPE_STANDARD; }
-bool LNViewFolder::IsFolder() const { return view_ && view_->folder; }
+void LNViewFolder::Close() {
+    open_ = false;
+}
+NOTEID LNViewFolder::GetNoteID() const {
+    return view_ ? view_->noteId : 0;
+}
+LNUniversalID LNViewFolder::GetUniversalID() const {
+    return view_ ? view_->unid : LNUniversalID();
+}
+LNString LNViewFolder::GetName() const {
+    return view_ ? view_->name : LNString();
+}
+int LNViewFolder::GetType() const {
+    return view_ ? view_->type : LNVIEWTYPE_STANDARD;
+}
+bool LNViewFolder::IsFolder() const {
+    return view_ && view_->folder;
+}
 
-std::uint32_t LNViewFolder::GetEntryCount() const
-{
+std::uint32_t LNViewFolder::GetEntryCount() const {
     // A view that could not be opened has no entries: callers read the count after a failed
     // open and go on with nothing to do.
     if (!open_ || !view_) return 0;
     return static_cast<std::uint32_t>(view_->entries.size());
 }
 
-LNVFEntry LNViewFolder::GetEntry(std::uint32_t index) const
-{
+LNVFEntry LNViewFolder::GetEntry(std::uint32_t index) const {
     if (!open_ || !view_) throw LNSTATUS(LNERR_VIEW_NOT_OPEN);
     if (index >= view_->entries.size()) throw LNSTATUS(LNERR_ENTRY_INDEX);
-    const ViewEntryData &e = view_->entries[index];
+    const ViewEntryData& e = view_->entries[index];
     LNVFEntry entry;
     entry.db_ = db_;
     if (e.category) {
@@ -779,8 +787,7 @@ LNVFEntry LNViewFolder::GetEntry(std::uint32_t index) const
 // ---------------------------------------------------------------------------------------------
 // Databases
 
-LNSTATUS LNDatabase::Open()
-{
+LNSTATUS LNDatabase::Open() {
     if (!impl_) return Report(LNERR_INVALID_ARGUMENT);
     if (impl_->open) return LNNOERROR;
     LNSTATUS s;
@@ -793,8 +800,7 @@ LNSTATUS LNDatabase::Open()
     return LNNOERROR;
 }
 
-void LNDatabase::Close()
-{
+void LNDatabase::Close() {
     if (!impl_ || !impl_->open) return;
     DropHandle(&HandleTable::databases, impl_->handle);
     impl_->handle = 0;
@@ -802,18 +808,27 @@ void LNDatabase::Close()
     impl_->Unload();
 }
 
-bool LNDatabase::IsOpen() const { return impl_ && impl_->open; }
-QString LNDatabase::GetFilePath() const { return path_; }
-LNString LNDatabase::GetTitle() const { return impl_ ? impl_->title : LNString(); }
-LNTimeDateId LNDatabase::GetReplicaID() const { return impl_ ? impl_->replicaId : LNTimeDateId(); }
-DHANDLE LNDatabase::GetDatabaseHandle() const { return impl_ && impl_->open ? impl_->handle : 0; }
+bool LNDatabase::IsOpen() const {
+    return impl_ && impl_->open;
+}
+QString LNDatabase::GetFilePath() const {
+    return path_;
+}
+LNString LNDatabase::GetTitle() const {
+    return impl_ ? impl_->title : LNString();
+}
+LNTimeDateId LNDatabase::GetReplicaID() const {
+    return impl_ ? impl_->replicaId : LNTimeDateId();
+}
+DHANDLE LNDatabase::GetDatabaseHandle() const {
+    return impl_ && impl_->open ? impl_->handle : 0;
+}
 
-LNSTATUS LNDatabase::GetViewFolders(std::vector<LNViewFolder> *viewFolders) const
-{
+LNSTATUS LNDatabase::GetViewFolders(std::vector<LNViewFolder>* viewFolders) const {
     if (!viewFolders) return Report(LNERR_INVALID_ARGUMENT);
     viewFolders->clear();
     if (!IsOpen()) return Report(LNERR_DATABASE_NOT_OPEN);
-    for (const auto &v : impl_->views) {
+    for (const auto& v : impl_->views) {
         LNViewFolder vf;
         vf.db_ = impl_;
         vf.view_ = v;
@@ -822,12 +837,11 @@ LNSTATUS LNDatabase::GetViewFolders(std::vector<LNViewFolder> *viewFolders) cons
     return LNNOERROR;
 }
 
-LNSTATUS LNDatabase::GetViewFolder(NOTEID noteId, LNViewFolder *viewFolder) const
-{
+LNSTATUS LNDatabase::GetViewFolder(NOTEID noteId, LNViewFolder* viewFolder) const {
     if (!viewFolder) return Report(LNERR_INVALID_ARGUMENT);
     *viewFolder = LNViewFolder();
     if (!IsOpen()) return Report(LNERR_DATABASE_NOT_OPEN);
-    for (const auto &v : impl_->views)
+    for (const auto& v : impl_->views)
         if (v->noteId == noteId) {
             viewFolder->db_ = impl_;
             viewFolder->view_ = v;
@@ -836,12 +850,11 @@ LNSTATUS LNDatabase::GetViewFolder(NOTEID noteId, LNViewFolder *viewFolder) cons
     return Report(LNERR_VIEW_NOT_FOUND);
 }
 
-LNSTATUS LNDatabase::GetViewFolder(std::string_view name, LNViewFolder *viewFolder) const
-{
+LNSTATUS LNDatabase::GetViewFolder(std::string_view name, LNViewFolder* viewFolder) const {
     if (!viewFolder) return Report(LNERR_INVALID_ARGUMENT);
     *viewFolder = LNViewFolder();
     if (!IsOpen()) return Report(LNERR_DATABASE_NOT_OPEN);
-    for (const auto &v : impl_->views)
+    for (const auto& v : impl_->views)
         if (v->name == name) {
             viewFolder->db_ = impl_;
             viewFolder->view_ = v;
@@ -850,22 +863,19 @@ LNSTATUS LNDatabase::GetViewFolder(std::string_view name, LNViewFolder *viewFold
     return Report(LNERR_VIEW_NOT_FOUND);
 }
 
-LNSTATUS LNDatabase::GetDocumentIDs(std::vector<NOTEID> *noteIds) const
-{
+LNSTATUS LNDatabase::GetDocumentIDs(std::vector<NOTEID>* noteIds) const {
     if (!noteIds) return Report(LNERR_INVALID_ARGUMENT);
     noteIds->clear();
     if (!IsOpen()) return Report(LNERR_DATABASE_NOT_OPEN);
-    for (const auto &d : impl_->docs) noteIds->push_back(d.noteId);
+    for (const auto& d : impl_->docs) noteIds->push_back(d.noteId);
     return LNNOERROR;
 }
 
-std::uint32_t LNDatabase::GetDocumentCount() const
-{
+std::uint32_t LNDatabase::GetDocumentCount() const {
     return IsOpen() ? static_cast<std::uint32_t>(impl_->docs.size()) : 0;
 }
 
-LNSTATUS LNDatabase::GetDocument(NOTEID noteId, LNDocument *document) const
-{
+LNSTATUS LNDatabase::GetDocument(NOTEID noteId, LNDocument* document) const {
     if (!document) return Report(LNERR_INVALID_ARGUMENT);
     *document = LNDocument();
     if (!impl_) return Report(LNERR_DATABASE_NOT_OPEN);
@@ -875,38 +885,34 @@ LNSTATUS LNDatabase::GetDocument(NOTEID noteId, LNDocument *document) const
 // ---------------------------------------------------------------------------------------------
 // Session
 
-LNSTATUS LNNotesSession::Initialize(std::uint32_t, std::uint32_t)
-{
+LNSTATUS LNNotesSession::Initialize(std::uint32_t, std::uint32_t) {
     g_initialized = true;
     t_registered = true;
     return LNNOERROR;
 }
 
-LNSTATUS LNNotesSession::InitThread()
-{
+LNSTATUS LNNotesSession::InitThread() {
     if (!g_initialized) return Report(LNERR_SESSION_NOT_INITIALIZED);
     t_registered = true;
     return LNNOERROR;
 }
 
-LNSTATUS LNNotesSession::TermThread()
-{
+LNSTATUS LNNotesSession::TermThread() {
     t_registered = false;
     return LNNOERROR;
 }
 
-LNSTATUS LNNotesSession::Term()
-{
+LNSTATUS LNNotesSession::Term() {
     g_initialized = false;
     t_registered = false;
     return LNNOERROR;
 }
 
-bool LNNotesSession::IsInitialized() const { return g_initialized; }
+bool LNNotesSession::IsInitialized() const {
+    return g_initialized;
+}
 
-LNSTATUS LNNotesSession::GetDatabase(const QString &path, LNDatabase *database,
-                                     const QString &server) const
-{
+LNSTATUS LNNotesSession::GetDatabase(const QString& path, LNDatabase* database, const QString& server) const {
     if (!database) return Report(LNERR_INVALID_ARGUMENT);
     *database = LNDatabase();
     if (!g_initialized) return Report(LNERR_SESSION_NOT_INITIALIZED);
@@ -916,7 +922,7 @@ LNSTATUS LNNotesSession::GetDatabase(const QString &path, LNDatabase *database,
     auto impl = std::make_shared<DatabaseImpl>();
     impl->path = path;
     {
-        auto &m = Memory();
+        auto& m = Memory();
         std::lock_guard lock(m.mutex);
         const auto it = m.databases.find(path);
         if (it != m.databases.end()) {
@@ -932,23 +938,20 @@ LNSTATUS LNNotesSession::GetDatabase(const QString &path, LNDatabase *database,
 
 namespace NotesMemoryDatabases {
 
-void Add(const QString &path, const QByteArray &dxl)
-{
-    auto &m = Memory();
+void Add(const QString& path, const QByteArray& dxl) {
+    auto& m = Memory();
     std::lock_guard lock(m.mutex);
     m.databases[path] = {dxl, ++m.generation};
 }
 
-void Remove(const QString &path)
-{
-    auto &m = Memory();
+void Remove(const QString& path) {
+    auto& m = Memory();
     std::lock_guard lock(m.mutex);
     m.databases.erase(path);
 }
 
-void Clear()
-{
-    auto &m = Memory();
+void Clear() {
+    auto& m = Memory();
     std::lock_guard lock(m.mutex);
     m.databases.clear();
 }
@@ -960,9 +963,8 @@ void Clear()
 
 namespace {
 
-std::shared_ptr<DocumentImpl> NoteByHandle(NOTEHANDLE note)
-{
-    auto &t = Handles();
+std::shared_ptr<DocumentImpl> NoteByHandle(NOTEHANDLE note) {
+    auto& t = Handles();
     std::lock_guard lock(t.mutex);
     const auto it = t.notes.find(note);
     return it == t.notes.end() ? nullptr : it->second.lock();
@@ -970,8 +972,7 @@ std::shared_ptr<DocumentImpl> NoteByHandle(NOTEHANDLE note)
 
 }  // namespace
 
-LNSTATUS LNGetDocumentByHandle(NOTEHANDLE note, LNDocument *document)
-{
+LNSTATUS LNGetDocumentByHandle(NOTEHANDLE note, LNDocument* document) {
     if (!document) return LNERR_INVALID_ARGUMENT;
     *document = LNDocument();
     auto impl = NoteByHandle(note);
@@ -980,8 +981,7 @@ LNSTATUS LNGetDocumentByHandle(NOTEHANDLE note, LNDocument *document)
     return LNNOERROR;
 }
 
-LNSTATUS NSFNoteGetID(NOTEHANDLE note, NOTEID *noteId)
-{
+LNSTATUS NSFNoteGetID(NOTEHANDLE note, NOTEID* noteId) {
     if (!noteId) return LNERR_INVALID_ARGUMENT;
     auto impl = NoteByHandle(note);
     if (!impl || !impl->data) return LNERR_BAD_HANDLE;
@@ -989,8 +989,7 @@ LNSTATUS NSFNoteGetID(NOTEHANDLE note, NOTEID *noteId)
     return LNNOERROR;
 }
 
-LNSTATUS NSFItemInfo(NOTEHANDLE note, std::string_view itemName, NotesItemInfo *info)
-{
+LNSTATUS NSFItemInfo(NOTEHANDLE note, std::string_view itemName, NotesItemInfo* info) {
     LNDocument doc;
     if (const LNSTATUS s = LNGetDocumentByHandle(note, &doc)) return s;
     LNItem item;
@@ -1007,9 +1006,7 @@ LNSTATUS NSFItemInfo(NOTEHANDLE note, std::string_view itemName, NotesItemInfo *
     return thrown ? thrown : status;
 }
 
-LNSTATUS NSFItemGetRawValue(NOTEHANDLE note, std::string_view itemName,
-                            std::vector<std::uint8_t> *value)
-{
+LNSTATUS NSFItemGetRawValue(NOTEHANDLE note, std::string_view itemName, std::vector<std::uint8_t>* value) {
     if (!value) return LNERR_INVALID_ARGUMENT;
     LNDocument doc;
     if (const LNSTATUS s = LNGetDocumentByHandle(note, &doc)) return s;
@@ -1022,8 +1019,7 @@ LNSTATUS NSFItemGetRawValue(NOTEHANDLE note, std::string_view itemName,
     return thrown ? thrown : status;
 }
 
-LNSTATUS NSFItemGetRichTextXml(NOTEHANDLE note, std::string_view itemName, LNString *xml)
-{
+LNSTATUS NSFItemGetRichTextXml(NOTEHANDLE note, std::string_view itemName, LNString* xml) {
     if (!xml) return LNERR_INVALID_ARGUMENT;
     LNDocument doc;
     if (const LNSTATUS s = LNGetDocumentByHandle(note, &doc)) return s;
@@ -1036,13 +1032,12 @@ LNSTATUS NSFItemGetRichTextXml(NOTEHANDLE note, std::string_view itemName, LNStr
     return thrown ? thrown : status;
 }
 
-LNSTATUS NSFNoteOpenByID(DHANDLE database, NOTEID noteId, LNDocument *document)
-{
+LNSTATUS NSFNoteOpenByID(DHANDLE database, NOTEID noteId, LNDocument* document) {
     if (!document) return LNERR_INVALID_ARGUMENT;
     *document = LNDocument();
     std::shared_ptr<DatabaseImpl> db;
     {
-        auto &t = Handles();
+        auto& t = Handles();
         std::lock_guard lock(t.mutex);
         const auto it = t.databases.find(database);
         if (it != t.databases.end()) db = it->second.lock();
@@ -1054,7 +1049,6 @@ LNSTATUS NSFNoteOpenByID(DHANDLE database, NOTEID noteId, LNDocument *document)
     });
 }
 
-std::size_t OSLoadString(LNSTATUS status, char *buffer, std::size_t bufferSize)
-{
+std::size_t OSLoadString(LNSTATUS status, char* buffer, std::size_t bufferSize) {
     return LNGetErrorMessageText(status, buffer, bufferSize);
 }

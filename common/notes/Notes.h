@@ -43,8 +43,8 @@ struct ViewImpl;
 QString LNStringTranslate(std::string_view notesText);
 // The buffer form of the Notes habit: target code 0 is UTF-16; writes at most outBytes bytes
 // (UTF-16LE, NUL-terminated when room is left) and returns the number of code units written.
-std::size_t LNStringTranslate(const char *notesText, std::size_t length, int targetCharset,
-                              char16_t *out, std::size_t outBytes);
+std::size_t LNStringTranslate(const char* notesText, std::size_t length, int targetCharset, char16_t* out,
+                              std::size_t outBytes);
 
 // ---------------------------------------------------------------------------------------------
 // Identifiers and dates
@@ -53,7 +53,7 @@ std::size_t LNStringTranslate(const char *notesText, std::size_t length, int tar
 // 16 hex digits: innards[1] then innards[0].
 struct LNTimeDateId {
     std::uint32_t innards[2] = {0, 0};
-    bool operator==(const LNTimeDateId &) const = default;
+    bool operator==(const LNTimeDateId&) const = default;
 };
 
 // A universal ID: the file part and the note part, two u32 values each. DXL writes it as 32
@@ -61,13 +61,13 @@ struct LNTimeDateId {
 struct LNUniversalID {
     LNTimeDateId file;
     LNTimeDateId note;
-    bool operator==(const LNUniversalID &) const = default;
+    bool operator==(const LNUniversalID&) const = default;
 };
 
 // One Notes date-time as DXL carries it: a date part, a time part, or both, local to a zone
 // given as a UTC offset (or no zone: a floating local time). All parts 0 means "no date".
 class LNDatetime {
-public:
+  public:
     LNDatetime() = default;
     LNDatetime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
@@ -101,13 +101,13 @@ public:
 
     // Parses the DXL form: "20180703T090500,00-05", "19800703", "T090500,00",
     // "20180703T090500,00+0530", "20180703T090500,00Z"; the dst flag travels separately.
-    static bool FromDxl(std::string_view text, bool dst, LNDatetime *out);
+    static bool FromDxl(std::string_view text, bool dst, LNDatetime* out);
     // The DXL form of this date-time (inverse of FromDxl).
     std::string ToDxl() const;
 
-    bool operator==(const LNDatetime &) const = default;
+    bool operator==(const LNDatetime&) const = default;
 
-private:
+  private:
     int year_ = 0, month_ = 0, day_ = 0, hour_ = 0, minute_ = 0, second_ = 0, hundredths_ = 0;
     bool hasDate_ = false, hasTime_ = false, hasZone_ = false, dst_ = false;
     int offsetMinutes_ = 0;
@@ -116,7 +116,7 @@ private:
 struct LNDatetimeRange {
     LNDatetime start;
     LNDatetime end;
-    bool operator==(const LNDatetimeRange &) const = default;
+    bool operator==(const LNDatetimeRange&) const = default;
 };
 
 // A date list item: single date-times and ranges in item order.
@@ -124,7 +124,7 @@ struct LNDatetimeEntry {
     LNDatetime start;
     LNDatetime end;  // equal to start for a single date-time
     bool isRange = false;
-    bool operator==(const LNDatetimeEntry &) const = default;
+    bool operator==(const LNDatetimeEntry&) const = default;
 };
 
 struct LNDatetimes {
@@ -142,8 +142,8 @@ struct LNDatetimes {
 // Item type codes (as the Notes C API numbers them).
 enum LNITEMTYPE : std::uint16_t {
     LNITEMTYPE_ERROR = 0,
-    LNITEMTYPE_RICHTEXT = 1,      // composite data
-    LNITEMTYPE_OBJECT = 3,        // $FILE attachments
+    LNITEMTYPE_RICHTEXT = 1,  // composite data
+    LNITEMTYPE_OBJECT = 3,    // $FILE attachments
     LNITEMTYPE_HTML = 21,
     LNITEMTYPE_NOTEREFS = 256,
     LNITEMTYPE_NUMBERS = 768,     // a number or a number list
@@ -164,7 +164,7 @@ enum LNITEMFLAGS : std::uint32_t {
 };
 
 class LNItem {
-public:
+  public:
     LNItem() = default;
     bool IsNull() const { return !data_; }
     LNString GetName() const;
@@ -176,7 +176,7 @@ public:
     // the UTF-8 text (list entries separated by NUL); for numbers, IEEE doubles LE; for HTML
     // and other raw items, the stored bytes; for rich text, the DXL <richtext> fragment; for
     // date-times, their DXL forms separated by NUL.
-    LNSTATUS GetRawValue(std::vector<std::uint8_t> *value) const;
+    LNSTATUS GetRawValue(std::vector<std::uint8_t>* value) const;
     // Text of text, number and date items: list entries joined with separator, numbers in
     // shortest decimal form, dates in the platform text form. Empty for rich text (read it
     // through LNDocument::GetRichText), attachments and raw items: they are not text items.
@@ -185,7 +185,7 @@ public:
     std::vector<double> GetNumbers() const;
     LNDatetimes GetDatetimes() const;
 
-private:
+  private:
     friend class LNDocument;
     std::shared_ptr<const notes_detail::DocumentData> data_;
     std::size_t index_ = 0;
@@ -197,7 +197,7 @@ private:
 enum LNATTACHMENTTYPE : std::uint16_t { LNATTACHMENTTYPE_FILE = 0 };
 
 class LNAttachment {
-public:
+  public:
     LNAttachment() = default;
     bool IsNull() const { return !data_; }
     LNString GetName() const;
@@ -207,9 +207,9 @@ public:
     LNDatetime GetModified() const;
     // Writes the attachment's bytes to path (created or overwritten). Streams: a large
     // attachment is never held in memory whole.
-    LNSTATUS Detach(const QString &path) const;
+    LNSTATUS Detach(const QString& path) const;
 
-private:
+  private:
     friend class LNDocument;
     std::shared_ptr<const notes_detail::DocumentData> data_;
     std::shared_ptr<notes_detail::DatabaseImpl> db_;
@@ -226,7 +226,7 @@ enum LNRTTYPE : std::uint16_t {
 };
 
 class LNDocumentLink {
-public:
+  public:
     LNRTTYPE GetType() const { return type; }
     LNTimeDateId GetDatabaseReplicaID() const { return replicaId; }
     LNUniversalID GetViewUniversalID() const { return viewUnid; }
@@ -244,13 +244,13 @@ class LNRichText;
 
 // Walks the links of a rich-text item in document order.
 class LNRTCursor {
-public:
+  public:
     // Moves to the first object of the type; LNWARN_NOT_FOUND when there is none.
-    LNSTATUS GotoFirst(LNRTTYPE type, LNDocumentLink *link);
+    LNSTATUS GotoFirst(LNRTTYPE type, LNDocumentLink* link);
     // Moves to the next object of the type; LNWARN_NOT_FOUND at the end.
-    LNSTATUS GotoNext(LNRTTYPE type, LNDocumentLink *link);
+    LNSTATUS GotoNext(LNRTTYPE type, LNDocumentLink* link);
 
-private:
+  private:
     friend class LNRichText;
     std::shared_ptr<const notes_detail::DocumentData> data_;
     std::size_t item_ = 0;
@@ -258,18 +258,18 @@ private:
 };
 
 class LNRichText {
-public:
+  public:
     LNRichText() = default;
     bool IsNull() const { return !data_; }
     // Paragraphs end with "\n"; table cells are separated by "\t", table rows by "\n";
     // section titles come before their contents; pictures and links leave no text.
     LNString GetPlainText() const;
     // The item's DXL <richtext> element, as stored (UTF-8 XML, images included).
-    LNSTATUS GetXml(LNString *xml) const;
+    LNSTATUS GetXml(LNString* xml) const;
     std::vector<LNDocumentLink> GetDocumentLinks() const;
-    LNSTATUS GetCursor(LNRTCursor *cursor) const;
+    LNSTATUS GetCursor(LNRTCursor* cursor) const;
 
-private:
+  private:
     friend class LNDocument;
     std::shared_ptr<const notes_detail::DocumentData> data_;
     std::shared_ptr<notes_detail::DatabaseImpl> db_;
@@ -330,7 +330,7 @@ enum LNCALENDARENTRYTYPE : int {
 using LNNOTEOPENFLAGS = std::uint32_t;
 
 class LNDocument {
-public:
+  public:
     LNDocument() = default;
 
     // Reads the document from the database. Returns the status of a fault mark when the
@@ -351,11 +351,11 @@ public:
     LNString GetFormName() const;
     // The fields of the document's form, in form order. A form the database does not carry
     // is stood in for by the document's own items, in item order.
-    LNSTATUS GetFormFields(std::vector<LNFormField> *fields) const;
+    LNSTATUS GetFormFields(std::vector<LNFormField>* fields) const;
 
     // Throws. A sealed item is hidden until Decrypt succeeds.
     bool HasItem(std::string_view name) const;
-    LNSTATUS GetItem(std::string_view name, LNItem *item) const;
+    LNSTATUS GetItem(std::string_view name, LNItem* item) const;
     // Throws. All readable items, in document order.
     std::vector<LNItem> GetItems() const;
     // Throws. Shorthands: the item's text (GetText(separator)), list, numbers, dates; empty
@@ -368,7 +368,7 @@ public:
     // Throws. The files of the "$FILE" items, in document order (names may repeat).
     bool HasAttachments() const;
     std::vector<LNAttachment> GetAttachments() const;
-    LNSTATUS GetAttachment(std::string_view name, LNAttachment *attachment) const;
+    LNSTATUS GetAttachment(std::string_view name, LNAttachment* attachment) const;
 
     // Throws (the three predicates).
     bool IsEncrypted() const;
@@ -379,12 +379,12 @@ public:
     LNSTATUS Decrypt();
 
     // A rich-text item; LNERR_ITEM_NOT_RICHTEXT when the item exists with another type.
-    LNSTATUS GetRichText(std::string_view name, LNRichText *richText) const;
+    LNSTATUS GetRichText(std::string_view name, LNRichText* richText) const;
 
     // Mail accessors. Throw.
-    LNString GetSender() const;                               // item "From"
+    LNString GetSender() const;  // item "From"
     std::vector<LNString> GetRecipients(LNRECIPIENTTYPE kind) const;
-    LNString GetSubject() const;                               // "Subject", joined with ";"
+    LNString GetSubject() const;     // "Subject", joined with ";"
     LNDatetime GetDateSent() const;  // "PostedDate"; a null date when missing
     LNIMPORTANCE GetImportance() const;
     LNString GetCategories() const;  // "Categories", joined with ";"
@@ -392,26 +392,26 @@ public:
     // Calendar accessors. Throw.
     // "StartDateTime" and "EndDateTime" (else "StartDate"+"StartTime", "EndDate"+"EndTime";
     // a missing end is the start). LNERR_NO_DATE_RANGE without a start.
-    LNSTATUS GetDateRange(LNDatetime *start, LNDatetime *end) const;
-    bool IsAlarmEnabled() const;    // "$Alarm" is 1
-    int GetAlarmOffset() const;     // "$AlarmOffset", minutes (negative = before the start)
+    LNSTATUS GetDateRange(LNDatetime* start, LNDatetime* end) const;
+    bool IsAlarmEnabled() const;  // "$Alarm" is 1
+    int GetAlarmOffset() const;   // "$AlarmOffset", minutes (negative = before the start)
     LNCALENDARENTRYTYPE GetEntryType() const;
-    LNString GetBriefDescription() const;     // "Subject"
-    LNString GetDetailedDescription() const;  // plain text of "Body"
+    LNString GetBriefDescription() const;                // "Subject"
+    LNString GetDetailedDescription() const;             // plain text of "Body"
     std::vector<LNString> GetRequiredAttendees() const;  // "RequiredAttendees"
     std::vector<LNString> GetOptionalAttendees() const;  // "OptionalAttendees"
-    bool IsRepeating() const;  // "Repeats" is 1
-    bool IsPrivate() const;    // "OrgConfidential" is 1
+    bool IsRepeating() const;                            // "Repeats" is 1
+    bool IsPrivate() const;                              // "OrgConfidential" is 1
 
-private:
+  private:
     friend class LNDatabase;
     friend class LNVFEntry;
-    friend LNSTATUS LNGetDocumentByHandle(NOTEHANDLE, LNDocument *);
-    friend LNSTATUS NSFNoteOpenByID(DHANDLE, NOTEID, LNDocument *);
-    const notes_detail::DocumentData &Data() const;  // throws LNERR_NOTE_NOT_OPEN
+    friend LNSTATUS LNGetDocumentByHandle(NOTEHANDLE, LNDocument*);
+    friend LNSTATUS NSFNoteOpenByID(DHANDLE, NOTEID, LNDocument*);
+    const notes_detail::DocumentData& Data() const;  // throws LNERR_NOTE_NOT_OPEN
     // Binds document to the note of an open database (not yet opened).
-    static LNSTATUS Bind(const std::shared_ptr<notes_detail::DatabaseImpl> &db, NOTEID noteId,
-                         LNDocument *document);
+    static LNSTATUS Bind(const std::shared_ptr<notes_detail::DatabaseImpl>& db, NOTEID noteId,
+                         LNDocument* document);
     std::shared_ptr<notes_detail::DocumentImpl> impl_;
 };
 
@@ -419,7 +419,7 @@ private:
 // Views and folders
 
 class LNVFEntry {
-public:
+  public:
     // A category row (or an unbound entry) has no document.
     bool IsNull() const { return isNull_; }
     bool IsCategory() const { return isCategory_; }
@@ -428,9 +428,9 @@ public:
     NOTEID GetNoteID() const { return noteId_; }
     // The entry's document, not yet open. LNERR_ENTRY_NO_DOCUMENT for a category row,
     // LNERR_NOTE_NOT_FOUND when the entry points at a missing document.
-    LNSTATUS GetDocument(LNDocument *document) const;
+    LNSTATUS GetDocument(LNDocument* document) const;
 
-private:
+  private:
     friend class LNViewFolder;
     std::shared_ptr<notes_detail::DatabaseImpl> db_;
     bool isNull_ = true;
@@ -450,7 +450,7 @@ enum LNVIEWFOLDEROPENFLAGS : std::uint32_t {
 enum LNVIEWTYPE : int { LNVIEWTYPE_STANDARD = 0, LNVIEWTYPE_CALENDAR = 1 };
 
 class LNViewFolder {
-public:
+  public:
     LNViewFolder() = default;
     // Any flag combination is accepted. A view with a fault mark returns its status.
     LNSTATUS Open(std::uint32_t flags = 0);
@@ -470,7 +470,7 @@ public:
     LNVFEntry GetEntry(std::uint32_t index) const;
     LNVFEntry operator[](std::uint32_t index) const { return GetEntry(index); }
 
-private:
+  private:
     friend class LNDatabase;
     std::shared_ptr<notes_detail::DatabaseImpl> db_;
     std::shared_ptr<const notes_detail::ViewImpl> view_;
@@ -481,7 +481,7 @@ private:
 // Databases and the session
 
 class LNDatabase {
-public:
+  public:
     LNDatabase() = default;
     // Reads and indexes the file once: documents are read when asked for. Fails with
     // LNERR_NSF_NOT_SUPPORTED for a binary .nsf, LNERR_BAD_XML / LNERR_BAD_ENCODING /
@@ -497,23 +497,23 @@ public:
     DHANDLE GetDatabaseHandle() const;
 
     // Views and folders, in file order; "($All)" is added at the end when the file has none.
-    LNSTATUS GetViewFolders(std::vector<LNViewFolder> *viewFolders) const;
-    LNSTATUS GetViewFolder(NOTEID noteId, LNViewFolder *viewFolder) const;
-    LNSTATUS GetViewFolder(std::string_view name, LNViewFolder *viewFolder) const;
+    LNSTATUS GetViewFolders(std::vector<LNViewFolder>* viewFolders) const;
+    LNSTATUS GetViewFolder(NOTEID noteId, LNViewFolder* viewFolder) const;
+    LNSTATUS GetViewFolder(std::string_view name, LNViewFolder* viewFolder) const;
 
     // Every document, in file order.
-    LNSTATUS GetDocumentIDs(std::vector<NOTEID> *noteIds) const;
+    LNSTATUS GetDocumentIDs(std::vector<NOTEID>* noteIds) const;
     std::uint32_t GetDocumentCount() const;
-    LNSTATUS GetDocument(NOTEID noteId, LNDocument *document) const;
+    LNSTATUS GetDocument(NOTEID noteId, LNDocument* document) const;
 
-private:
+  private:
     friend class LNNotesSession;
     std::shared_ptr<notes_detail::DatabaseImpl> impl_;
     QString path_;
 };
 
 class LNNotesSession {
-public:
+  public:
     // Once per process; the calling thread counts as registered. version and flags are
     // accepted for the habit of the Notes client and not otherwise used.
     LNSTATUS Initialize(std::uint32_t version = 800, std::uint32_t flags = 1);
@@ -527,14 +527,13 @@ public:
     // server must be empty: LNERR_SERVER_NOT_AVAILABLE otherwise. A path registered with
     // NotesMemoryDatabases binds to those bytes. The file is read by LNDatabase::Open.
     // LNERR_THREAD_NOT_INITIALIZED when the calling thread is not registered.
-    LNSTATUS GetDatabase(const QString &path, LNDatabase *database,
-                         const QString &server = QString()) const;
+    LNSTATUS GetDatabase(const QString& path, LNDatabase* database, const QString& server = QString()) const;
 };
 
 // In-memory databases for tests: GetDatabase on a registered path reads these DXL bytes
 // instead of a file.
 namespace NotesMemoryDatabases {
-void Add(const QString &path, const QByteArray &dxl);
-void Remove(const QString &path);
+void Add(const QString& path, const QByteArray& dxl);
+void Remove(const QString& path);
 void Clear();
 }  // namespace NotesMemoryDatabases

@@ -5,8 +5,7 @@
 
 namespace {
 
-bool Digits(std::string_view s, std::size_t pos, std::size_t count, int *out)
-{
+bool Digits(std::string_view s, std::size_t pos, std::size_t count, int* out) {
     if (pos + count > s.size()) return false;
     int v = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -18,29 +17,30 @@ bool Digits(std::string_view s, std::size_t pos, std::size_t count, int *out)
     return true;
 }
 
-bool ValidDate(int y, int m, int d)
-{
+bool ValidDate(int y, int m, int d) {
     using namespace std::chrono;
     return y >= 1 && y <= 9999 &&
-           year_month_day{year{y}, month{static_cast<unsigned>(m)}, day{static_cast<unsigned>(d)}}
-               .ok();
+           year_month_day{year{y}, month{static_cast<unsigned>(m)}, day{static_cast<unsigned>(d)}}.ok();
 }
 
 }  // namespace
 
 LNDatetime::LNDatetime(int year, int month, int day, int hour, int minute, int second)
-    : year_(year), month_(month), day_(day), hour_(hour), minute_(minute), second_(second),
-      hasDate_(true), hasTime_(true)
-{
-}
+    : year_(year),
+      month_(month),
+      day_(day),
+      hour_(hour),
+      minute_(minute),
+      second_(second),
+      hasDate_(true),
+      hasTime_(true) {}
 
-bool LNDatetime::FromDxl(std::string_view text, bool dst, LNDatetime *out)
-{
+bool LNDatetime::FromDxl(std::string_view text, bool dst, LNDatetime* out) {
     LNDatetime r;
     std::size_t p = 0;
     if (!text.empty() && text[0] != 'T') {
-        if (!Digits(text, 0, 4, &r.year_) || !Digits(text, 4, 2, &r.month_) ||
-            !Digits(text, 6, 2, &r.day_) || !ValidDate(r.year_, r.month_, r.day_))
+        if (!Digits(text, 0, 4, &r.year_) || !Digits(text, 4, 2, &r.month_) || !Digits(text, 6, 2, &r.day_) ||
+            !ValidDate(r.year_, r.month_, r.day_))
             return false;
         r.hasDate_ = true;
         p = 8;
@@ -48,8 +48,7 @@ bool LNDatetime::FromDxl(std::string_view text, bool dst, LNDatetime *out)
     if (p < text.size() && text[p] == 'T') {
         ++p;
         if (!Digits(text, p, 2, &r.hour_) || !Digits(text, p + 2, 2, &r.minute_) ||
-            !Digits(text, p + 4, 2, &r.second_) || r.hour_ > 23 || r.minute_ > 59 ||
-            r.second_ > 59)
+            !Digits(text, p + 4, 2, &r.second_) || r.hour_ > 23 || r.minute_ > 59 || r.second_ > 59)
             return false;
         p += 6;
         if (p < text.size() && text[p] == ',') {
@@ -87,8 +86,7 @@ bool LNDatetime::FromDxl(std::string_view text, bool dst, LNDatetime *out)
     return true;
 }
 
-std::string LNDatetime::ToDxl() const
-{
+std::string LNDatetime::ToDxl() const {
     std::string s;
     char buf[40];
     if (hasDate_) {
@@ -103,16 +101,14 @@ std::string LNDatetime::ToDxl() const
             if (a % 60 == 0)
                 std::snprintf(buf, sizeof buf, "%c%02d", offsetMinutes_ < 0 ? '-' : '+', a / 60);
             else
-                std::snprintf(buf, sizeof buf, "%c%02d%02d", offsetMinutes_ < 0 ? '-' : '+',
-                              a / 60, a % 60);
+                std::snprintf(buf, sizeof buf, "%c%02d%02d", offsetMinutes_ < 0 ? '-' : '+', a / 60, a % 60);
             s += buf;
         }
     }
     return s;
 }
 
-LNDatetime LNDatetime::ConvertToZone(int zone, bool dst) const
-{
+LNDatetime LNDatetime::ConvertToZone(int zone, bool dst) const {
     if (!hasDate_ || !hasTime_ || !hasZone_) {
         LNDatetime r = *this;
         return r;
@@ -139,20 +135,17 @@ LNDatetime LNDatetime::ConvertToZone(int zone, bool dst) const
     return r;
 }
 
-LNString LNDatetime::GetPlainText() const
-{
+LNString LNDatetime::GetPlainText() const {
     char buf[80];
-    std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%d:%d", month_, day_, year_, hour_, minute_,
-                  second_);
+    std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%d:%d", month_, day_, year_, hour_, minute_, second_);
     return buf;
 }
 
-LNString LNDatetime::GetText() const
-{
+LNString LNDatetime::GetText() const {
     char buf[80];
     if (hasDate_ && hasTime_)
-        std::snprintf(buf, sizeof buf, "%02d/%02d/%04d %02d:%02d:%02d", month_, day_, year_, hour_,
-                      minute_, second_);
+        std::snprintf(buf, sizeof buf, "%02d/%02d/%04d %02d:%02d:%02d", month_, day_, year_, hour_, minute_,
+                      second_);
     else if (hasDate_)
         std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", month_, day_, year_);
     else if (hasTime_)
@@ -162,8 +155,7 @@ LNString LNDatetime::GetText() const
     return buf;
 }
 
-LNString LNDatetimes::GetText(std::string_view separator) const
-{
+LNString LNDatetimes::GetText(std::string_view separator) const {
     LNString out;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (i) out += separator;

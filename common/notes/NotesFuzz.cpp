@@ -6,11 +6,10 @@
 #include <QDir>
 #include <QString>
 
-int FuzzDxlDatabase(const std::uint8_t *data, std::size_t size)
-{
+int FuzzDxlDatabase(const std::uint8_t* data, std::size_t size) {
     static const QString path = QStringLiteral("/fuzz/input.dxl");
-    NotesMemoryDatabases::Add(
-        path, QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
+    NotesMemoryDatabases::Add(path,
+                              QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     LNNotesSession session;
     session.Initialize();
     LNDatabase db;
@@ -21,7 +20,7 @@ int FuzzDxlDatabase(const std::uint8_t *data, std::size_t size)
         LNCatchStatus([&] {
             std::vector<LNViewFolder> views;
             db.GetViewFolders(&views);
-            for (auto &view : views) {
+            for (auto& view : views) {
                 if (view.Open() != LNNOERROR) continue;
                 const std::uint32_t n = view.GetEntryCount();
                 for (std::uint32_t i = 0; i < n; ++i) {
@@ -40,7 +39,7 @@ int FuzzDxlDatabase(const std::uint8_t *data, std::size_t size)
                 std::vector<LNFormField> fields;
                 doc.GetFormFields(&fields);
                 if (doc.IsEncrypted()) doc.Decrypt();
-                for (const LNItem &item : doc.GetItems()) {
+                for (const LNItem& item : doc.GetItems()) {
                     item.GetText();
                     item.GetDatetimes().GetText();
                     std::vector<std::uint8_t> raw;
@@ -56,7 +55,7 @@ int FuzzDxlDatabase(const std::uint8_t *data, std::size_t size)
                 doc.GetDateRange(&start, &end);
                 start.ConvertToZone(0);
                 doc.GetDateSent().GetPlainText();
-                for (const LNAttachment &a : doc.GetAttachments())
+                for (const LNAttachment& a : doc.GetAttachments())
                     a.Detach(QDir::tempPath() + QStringLiteral("/nsf-fuzz-attachment.bin"));
                 NotesItemInfo info;
                 NSFItemInfo(doc.GetNoteHandle(), "Body", &info);

@@ -7,4 +7,4 @@
 #include <cstddef>
 #include <cstdint>
 
-int FuzzDxlDatabase(const std::uint8_t *data, std::size_t size);
+int FuzzDxlDatabase(const std::uint8_t* data, std::size_t size);

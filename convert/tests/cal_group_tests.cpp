@@ -5,8 +5,7 @@
 
 namespace {
 
-QByteArray Utf16Le(const QString &text)
-{
+QByteArray Utf16Le(const QString& text) {
     QByteArray bytes("\xFF\xFE", 2);
     for (const QChar c : text) {
         bytes.append(static_cast<char>(c.unicode() & 0xFF));
@@ -17,8 +16,7 @@ QByteArray Utf16Le(const QString &text)
 
 using GroupTextTest = WriterTest;
 
-TEST_F(GroupTextTest, WritesFiveLabelledLines)
-{
+TEST_F(GroupTextTest, WritesFiveLabelledLines) {
     ContactFields full;
     full.ListName = QStringLiteral("Team Ö");
     full.ListDescription = QStringLiteral("Everyone in R&D");
@@ -28,17 +26,22 @@ TEST_F(GroupTextTest, WritesFiveLabelledLines)
     ContactFields bare;
     bare.ListName = QStringLiteral("Solo");
 
-    const struct { const char *name; ContactFields fields; QString text; } cases[] = {
+    const struct {
+        const char* name;
+        ContactFields fields;
+        QString text;
+    } cases[] = {
         {"every value, members kept in their Notes form", full,
          QStringLiteral("Group Name: Team Ö\r\nGroup Description: Everyone in R&D\r\n"
                         "Group Owner: CN=Anna Berg/O=Acme\r\n"
                         "Group Members: CN=Anna Berg/O=Acme;CN=Bo Ek/O=Acme;bo@x.example\r\n"
                         "Comments: Weekly 😀\r\n")},
         {"empty values keep their labels", bare,
-         QStringLiteral("Group Name: Solo\r\nGroup Description: \r\nGroup Owner: \r\nGroup Members: \r\nComments: \r\n")},
+         QStringLiteral("Group Name: Solo\r\nGroup Description: \r\nGroup Owner: \r\nGroup Members: "
+                        "\r\nComments: \r\n")},
     };
     QString expectedLog;
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(WriteGroupText(Path(QStringLiteral("1.txt")), c.fields, context_), 1) << c.name;
         EXPECT_EQ(Bytes(Path(QStringLiteral("1.txt"))), Utf16Le(c.text)) << c.name;
         expectedLog += QStringLiteral("Item Name:\t") + c.fields.ListName + QStringLiteral("\r\n");
@@ -46,8 +49,7 @@ TEST_F(GroupTextTest, WritesFiveLabelledLines)
     EXPECT_EQ(Logged(), expectedLog);
 }
 
-TEST_F(GroupTextTest, FailuresCountAnErrorAndLogTheirLine)
-{
+TEST_F(GroupTextTest, FailuresCountAnErrorAndLogTheirLine) {
     ContactFields f;
     f.ListName = QStringLiteral("Team");
     EXPECT_EQ(WriteGroupText(BadPath(QStringLiteral("1.txt")), f, context_), 0);

@@ -14,20 +14,17 @@
 namespace {
 
 class ReaderTest : public WriterTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         WriterTest::SetUp();
         ASSERT_EQ(session_.Initialize(), LNNOERROR);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         database_.Close();
         NotesMemoryDatabases::Clear();
     }
 
-    void Open(const DxlBuilder &builder)
-    {
+    void Open(const DxlBuilder& builder) {
         builder.Register(QStringLiteral("/mem/cal.nsf"));
         ASSERT_EQ(session_.GetDatabase(QStringLiteral("/mem/cal.nsf"), &database_), LNNOERROR);
         ASSERT_EQ(database_.Open(), LNNOERROR);
@@ -38,15 +35,17 @@ protected:
     LNDatabase database_;
 };
 
-void AddAppointmentForm(DxlBuilder &b, const char *dateField = "StartDate")
-{
-    b.AddForm("Appointment", {{"Subject", "text"}, {dateField, "datetime"}, {"StartTimeZone", "timezone"},
-                              {"EndTimeZone", "timezone"}, {"Body", "richtext"}, {"Location", "text"}});
+void AddAppointmentForm(DxlBuilder& b, const char* dateField = "StartDate") {
+    b.AddForm("Appointment", {{"Subject", "text"},
+                              {dateField, "datetime"},
+                              {"StartTimeZone", "timezone"},
+                              {"EndTimeZone", "timezone"},
+                              {"Body", "richtext"},
+                              {"Location", "text"}});
 }
 
 // An entry at 10:00 in a zone two hours east of Greenwich, with everything the reader takes.
-DxlDocumentBuilder &AddMeeting(DxlBuilder &b)
-{
+DxlDocumentBuilder& AddMeeting(DxlBuilder& b) {
     return b.AddDocument("Appointment")
         .Text("Subject", "Planning")
         .Date("StartDateTime", "20180703T100000,00+02")
@@ -66,8 +65,7 @@ DxlDocumentBuilder &AddMeeting(DxlBuilder &b)
         .Modified("20180702T174530,00+00");
 }
 
-TEST_F(ReaderTest, CalendarEntryFieldsInTheReferenceZone)
-{
+TEST_F(ReaderTest, CalendarEntryFieldsInTheReferenceZone) {
     DxlBuilder b;
     AddAppointmentForm(b);
     const NOTEID id = AddMeeting(b).Attach("agenda.pdf", "%PDF-1.4").Id();
@@ -100,16 +98,13 @@ TEST_F(ReaderTest, CalendarEntryFieldsInTheReferenceZone)
     EXPECT_EQ(ReadCalendarFields(context_, id).From, QStringLiteral("Anna.Berg@acme.example"));
 }
 
-TEST_F(ReaderTest, CalendarDatesComeOnlyFromADateField)
-{
+TEST_F(ReaderTest, CalendarDatesComeOnlyFromADateField) {
     DxlBuilder b;
     AddAppointmentForm(b, "tmpStartDate");
     const NOTEID viaTmp = AddMeeting(b).Id();
     b.AddForm("Notice", {{"Subject", "text"}, {"StartDate", "text"}});
-    const NOTEID textField = b.AddDocument("Notice")
-                                 .Text("Subject", "Moved")
-                                 .Date("StartDateTime", "20180703T100000,00+02")
-                                 .Id();
+    const NOTEID textField =
+        b.AddDocument("Notice").Text("Subject", "Moved").Date("StartDateTime", "20180703T100000,00+02").Id();
     const NOTEID missing = b.AddDocument("Appointment").Id() + 1000;
     Open(b);
 
@@ -121,13 +116,10 @@ TEST_F(ReaderTest, CalendarDatesComeOnlyFromADateField)
     EXPECT_EQ(ReadCalendarFields(context_, missing), CalendarFields{});
 }
 
-TEST_F(ReaderTest, CalendarBodyFallsBackToTheRawItem)
-{
+TEST_F(ReaderTest, CalendarBodyFallsBackToTheRawItem) {
     DxlBuilder b;
     AddAppointmentForm(b);
-    const NOTEID html = b.AddDocument("Appointment")
-                            .Raw("Body", 21, QByteArray("<p>Hi</p>"))
-                            .Id();
+    const NOTEID html = b.AddDocument("Appointment").Raw("Body", 21, QByteArray("<p>Hi</p>")).Id();
     const NOTEID emptyRichText = b.AddDocument("Appointment").RichText("Body", "").Id();
     Open(b);
 
@@ -138,11 +130,11 @@ TEST_F(ReaderTest, CalendarBodyFallsBackToTheRawItem)
     EXPECT_EQ(ReadCalendarFields(context_, emptyRichText).BodyIsHtml, 1);
 }
 
-TEST_F(ReaderTest, EncryptedEntryIsReadOnlyWhenDecryptionIsOn)
-{
+TEST_F(ReaderTest, EncryptedEntryIsReadOnlyWhenDecryptionIsOn) {
     DxlBuilder b;
     AddAppointmentForm(b);
-    const NOTEID id = b.AddDocument("Appointment").Encrypted().Text("Subject", "Secret").Text("Location", "Vault").Id();
+    const NOTEID id =
+        b.AddDocument("Appointment").Encrypted().Text("Subject", "Secret").Text("Location", "Vault").Id();
     Open(b);
 
     EXPECT_TRUE(ReadCalendarFields(context_, id).Summary.isEmpty());
@@ -152,8 +144,7 @@ TEST_F(ReaderTest, EncryptedEntryIsReadOnlyWhenDecryptionIsOn)
     EXPECT_EQ(f.Location, QStringLiteral("Vault"));
 }
 
-TEST_F(ReaderTest, CalendarEntryBecomesAnIcsWithItsAttachments)
-{
+TEST_F(ReaderTest, CalendarEntryBecomesAnIcsWithItsAttachments) {
     DxlBuilder b;
     AddAppointmentForm(b);
     const QByteArray pdf("%PDF-1.4 agenda");
@@ -175,8 +166,9 @@ TEST_F(ReaderTest, CalendarEntryBecomesAnIcsWithItsAttachments)
                               "SUMMARY;CHARSET=utf-8:Planning\r\n"
                               "ORGANIZER;CN=\"Anna Berg\"\r\n"
                               "ATTENDEE;CN=\"CN=Bo Ek/O=Acme;CN=Cia Lund/O=Acme\"\r\n"
-                              "ATTACH;ENCODING=BASE64;VALUE=BINARY;X-FILENAME=\"a b agenda.pdf\":")
-                       + pdf.toBase64() + "\r\n"
+                              "ATTACH;ENCODING=BASE64;VALUE=BINARY;X-FILENAME=\"a b agenda.pdf\":") +
+                       pdf.toBase64() +
+                       "\r\n"
                        "DESCRIPTION;CHARSET=utf-8:Agenda:\\nitem one\r\n"
                        "LOCATION;CHARSET=utf-8:Room 4\r\n"
                        "CATEGORIES:Work,Planning\r\n"
@@ -188,31 +180,33 @@ TEST_F(ReaderTest, CalendarEntryBecomesAnIcsWithItsAttachments)
                        "END:VALARM\r\n"
                        "END:VEVENT\r\n"
                        "END:VCALENDAR\r\n");
-    EXPECT_EQ(Logged(), QStringLiteral("Item Name:\tAnna Berg Planning\r\nAttachments:\ta b agenda.pdf,\r\n"));
-    EXPECT_FALSE(QFile::exists(DetachFolder() + QStringLiteral("a b agenda.pdf"))) << "detached files are removed";
+    EXPECT_EQ(Logged(),
+              QStringLiteral("Item Name:\tAnna Berg Planning\r\nAttachments:\ta b agenda.pdf,\r\n"));
+    EXPECT_FALSE(QFile::exists(DetachFolder() + QStringLiteral("a b agenda.pdf")))
+        << "detached files are removed";
 
-    icalcomponent *calendar = icalparser_parse_string(ics.constData());
+    icalcomponent* calendar = icalparser_parse_string(ics.constData());
     ASSERT_NE(calendar, nullptr);
-    icalcomponent *event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
+    icalcomponent* event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
     ASSERT_NE(event, nullptr);
     EXPECT_EQ(icalcomponent_count_errors(calendar), 0);
     EXPECT_EQ(icalcomponent_get_dtstart(event).hour, 8);
-    icalproperty *attach = icalcomponent_get_first_property(event, ICAL_ATTACH_PROPERTY);
+    icalproperty* attach = icalcomponent_get_first_property(event, ICAL_ATTACH_PROPERTY);
     ASSERT_NE(attach, nullptr);
-    icalattach *value = icalproperty_get_attach(attach);
+    icalattach* value = icalproperty_get_attach(attach);
     ASSERT_NE(value, nullptr);
-    EXPECT_EQ(QByteArray::fromBase64(reinterpret_cast<const char *>(icalattach_get_data(value))), pdf);
+    EXPECT_EQ(QByteArray::fromBase64(reinterpret_cast<const char*>(icalattach_get_data(value))), pdf);
     icalcomponent_free(calendar);
 }
 
-TEST_F(ReaderTest, DocumentLinksBecomeAttachLinesBeforeTheFiles)
-{
+TEST_F(ReaderTest, DocumentLinksBecomeAttachLinesBeforeTheFiles) {
     DxlBuilder b;
     AddAppointmentForm(b);
     const NOTEID id = b.AddDocument("Appointment")
                           .Text("Subject", "Linked")
-                          .RichText("Body", "<par>See <doclink database='85257A6D004C2DC1' "
-                                            "document='0123456789ABCDEF0123456789ABCDEF' description='Plan'/></par>")
+                          .RichText("Body",
+                                    "<par>See <doclink database='85257A6D004C2DC1' "
+                                    "document='0123456789ABCDEF0123456789ABCDEF' description='Plan'/></par>")
                           .Text("$Links", "1")
                           .Attach("x.txt", "x")
                           .Id();
@@ -226,27 +220,37 @@ TEST_F(ReaderTest, DocumentLinksBecomeAttachLinesBeforeTheFiles)
     const qsizetype link = ics.indexOf(linkLine);
     ASSERT_GE(link, 0) << ics.constData();
     const qsizetype end = ics.indexOf("\r\n", link);
-    const QByteArray ndl = QByteArray::fromBase64(ics.mid(link + linkLine.size(), end - link - linkLine.size()));
+    const QByteArray ndl =
+        QByteArray::fromBase64(ics.mid(link + linkLine.size(), end - link - linkLine.size()));
     EXPECT_TRUE(ndl.startsWith("<NDL>\r\n<REPLICA 85257A6D:004C2DC1>\r\n")) << ndl.constData();
     EXPECT_TRUE(ndl.contains("<REM>Plan</REM>"));
     EXPECT_LT(link, ics.indexOf("X-FILENAME=\"x.txt\""));
-    EXPECT_EQ(Logged(), QStringLiteral("Item Name:\tLinked\r\nLink Documents :\t1.ndl,\r\nAttachments:\tx.txt,\r\n"));
+    EXPECT_EQ(Logged(),
+              QStringLiteral("Item Name:\tLinked\r\nLink Documents :\t1.ndl,\r\nAttachments:\tx.txt,\r\n"));
 }
 
-void AddPersonForm(DxlBuilder &b)
-{
-    b.AddForm("Person", {{"FirstName", "text"}, {"LastName", "text"}, {"MailAddress", "text"},
-                         {"primaryAddress", "keyword"}, {"miscPhone1", "text"}, {"MiscPhone1", "text"},
-                         {"Birthday", "datetime"}, {"StreetAddress", "text"}, {"Comment", "richtext"},
-                         {"firstname", "text"}, {"Unused", "text"}});
+void AddPersonForm(DxlBuilder& b) {
+    b.AddForm("Person", {{"FirstName", "text"},
+                         {"LastName", "text"},
+                         {"MailAddress", "text"},
+                         {"primaryAddress", "keyword"},
+                         {"miscPhone1", "text"},
+                         {"MiscPhone1", "text"},
+                         {"Birthday", "datetime"},
+                         {"StreetAddress", "text"},
+                         {"Comment", "richtext"},
+                         {"firstname", "text"},
+                         {"Unused", "text"}});
 }
 
-TEST_F(ReaderTest, ContactFieldsFollowTheFormFields)
-{
+TEST_F(ReaderTest, ContactFieldsFollowTheFormFields) {
     DxlBuilder b;
     AddPersonForm(b);
-    b.AddForm("Group", {{"ListName", "text"}, {"ListDescription", "text"}, {"Members", "names"},
-                        {"ListOwner", "names"}, {"Comment", "text"}});
+    b.AddForm("Group", {{"ListName", "text"},
+                        {"ListDescription", "text"},
+                        {"Members", "names"},
+                        {"ListOwner", "names"},
+                        {"Comment", "text"}});
     const NOTEID person = b.AddDocument("Person")
                               .Text("FirstName", "Anna")
                               .Text("LastName", "Berg")
@@ -290,13 +294,14 @@ TEST_F(ReaderTest, ContactFieldsFollowTheFormFields)
     EXPECT_EQ(g.ListName, QStringLiteral("Team"));
     EXPECT_EQ(g.Members, QStringLiteral("CN=Anna Berg/O=Acme;CN=Bo Ek/O=Acme"));
     ASSERT_EQ(WriteGroupText(Path(QStringLiteral("1.txt")), g, context_), 1);
-    EXPECT_EQ(Bytes(Path(QStringLiteral("1.txt"))).size(), 2 + 2 * qsizetype(sizeof(
-        "Group Name: Team\r\nGroup Description: \r\nGroup Owner: \r\n"
-        "Group Members: CN=Anna Berg/O=Acme;CN=Bo Ek/O=Acme\r\nComments: \r\n") - 1));
+    EXPECT_EQ(
+        Bytes(Path(QStringLiteral("1.txt"))).size(),
+        2 + 2 * qsizetype(sizeof("Group Name: Team\r\nGroup Description: \r\nGroup Owner: \r\n"
+                                 "Group Members: CN=Anna Berg/O=Acme;CN=Bo Ek/O=Acme\r\nComments: \r\n") -
+                          1));
 }
 
-TEST_F(ReaderTest, ContactPhotoIsDetachedAndHandedBack)
-{
+TEST_F(ReaderTest, ContactPhotoIsDetachedAndHandedBack) {
     DxlBuilder b;
     AddPersonForm(b);
     const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a");
@@ -305,21 +310,26 @@ TEST_F(ReaderTest, ContactPhotoIsDetachedAndHandedBack)
                                  .Attach("notes.txt", "text")
                                  .Attach("ContactPhoto", png)
                                  .Id();
-    const NOTEID withoutPhoto = b.AddDocument("Person").Text("FirstName", "Bo").Attach("contactphoto", "x").Id();
+    const NOTEID withoutPhoto =
+        b.AddDocument("Person").Text("FirstName", "Bo").Attach("contactphoto", "x").Id();
     Open(b);
 
     QString photoPath = QStringLiteral("unchanged");
     const QString vcfPath = Path(QStringLiteral("1.vcf"));
-    ASSERT_EQ(WriteContactVcf(context_, withPhoto, ReadContactFields(context_, withPhoto), vcfPath, photoPath), 1);
+    ASSERT_EQ(
+        WriteContactVcf(context_, withPhoto, ReadContactFields(context_, withPhoto), vcfPath, photoPath), 1);
     EXPECT_EQ(photoPath, DetachFolder() + QStringLiteral("ContactPhoto"));
     QFile photo(photoPath);
     ASSERT_TRUE(photo.open(QIODevice::ReadOnly));
     EXPECT_EQ(photo.readAll(), png);
-    EXPECT_TRUE(Bytes(vcfPath).endsWith("PHOTO;ENCODING=BASE64:\r\n " + png.toBase64() + "\r\n\r\nEND:VCARD\r\n"));
+    EXPECT_TRUE(
+        Bytes(vcfPath).endsWith("PHOTO;ENCODING=BASE64:\r\n " + png.toBase64() + "\r\n\r\nEND:VCARD\r\n"));
     EXPECT_EQ(Logged(), QStringLiteral("Item Name:\tAnna \r\nAttachments:\tContactPhoto,\r\n"));
 
     photoPath = QStringLiteral("unchanged");
-    ASSERT_EQ(WriteContactVcf(context_, withoutPhoto, ReadContactFields(context_, withoutPhoto), vcfPath, photoPath), 1);
+    ASSERT_EQ(WriteContactVcf(context_, withoutPhoto, ReadContactFields(context_, withoutPhoto), vcfPath,
+                              photoPath),
+              1);
     EXPECT_EQ(photoPath, QStringLiteral("unchanged"));
     EXPECT_FALSE(Bytes(vcfPath).contains("PHOTO"));
     EXPECT_TRUE(Logged().endsWith(QStringLiteral("Item Name:\tBo \r\nAttachments:\t\r\n")));

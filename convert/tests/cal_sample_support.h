@@ -11,16 +11,15 @@
 #include <vector>
 
 struct ConvertedSamples {
-    std::vector<std::pair<CalendarFields, QString>> entries;   // record, ICS path
-    std::vector<std::pair<ContactFields, QString>> contacts;   // record, VCF path
-    std::vector<std::pair<ContactFields, QString>> groups;     // record, TXT path
+    std::vector<std::pair<CalendarFields, QString>> entries;  // record, ICS path
+    std::vector<std::pair<ContactFields, QString>> contacts;  // record, VCF path
+    std::vector<std::pair<ContactFields, QString>> groups;    // record, TXT path
     std::vector<QString> photoPaths;
 };
 
 class SampleTest : public WriterTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         WriterTest::SetUp();
         ASSERT_EQ(session_.Initialize(), LNNOERROR);
         ASSERT_EQ(session_.GetDatabase(QStringLiteral(CAL_SAMPLE_DIR "/mail.dxl"), &database_), LNNOERROR);
@@ -30,20 +29,17 @@ protected:
     }
     void TearDown() override { database_.Close(); }
 
-    ConvertedSamples ConvertAll()
-    {
+    ConvertedSamples ConvertAll() {
         ConvertedSamples out;
         std::vector<NOTEID> ids;
         EXPECT_EQ(database_.GetDocumentIDs(&ids), LNNOERROR);
         for (const NOTEID id : ids) {
             LNDocument document;
-            if (database_.GetDocument(id, &document) != LNNOERROR || document.Open() != LNNOERROR)
-                continue;
+            if (database_.GetDocument(id, &document) != LNNOERROR || document.Open() != LNNOERROR) continue;
             QString form;
             const LNSTATUS thrown = LNCatchStatus([&] { form = LNStringTranslate(document.GetFormName()); });
             document.Close();
-            if (thrown != LNNOERROR)
-                continue;
+            if (thrown != LNNOERROR) continue;
             const QString stem = Path(QString::number(id));
             if (form == u"Appointment" || form == u"Notice" || form == u"(ReplyNotice)") {
                 const CalendarFields f = ReadCalendarFields(context_, id);
@@ -53,8 +49,7 @@ protected:
                 const ContactFields f = ReadContactFields(context_, id);
                 QString photo;
                 EXPECT_EQ(WriteContactVcf(context_, id, f, stem + QStringLiteral(".vcf"), photo), 1) << id;
-                if (!photo.isEmpty())
-                    out.photoPaths.push_back(photo);
+                if (!photo.isEmpty()) out.photoPaths.push_back(photo);
                 out.contacts.emplace_back(f, stem + QStringLiteral(".vcf"));
             } else if (form == u"Group") {
                 const ContactFields f = ReadContactFields(context_, id);

@@ -14,9 +14,8 @@
 #include <gtest/gtest.h>
 
 class WriterTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         // Detached attachments and photos go below the system temporary folder under fixed
         // names; a folder of its own per test keeps parallel test processes apart.
@@ -25,21 +24,19 @@ protected:
         ASSERT_TRUE(log_.Open(logPath_, RunLog::Opening::Recreate));
     }
 
-    QString Path(const QString &name) const { return dir_.filePath(name); }
+    QString Path(const QString& name) const { return dir_.filePath(name); }
     // A path whose folder does not exist, so the file cannot be created.
-    QString BadPath(const QString &name) const { return dir_.filePath(QStringLiteral("missing/") + name); }
+    QString BadPath(const QString& name) const { return dir_.filePath(QStringLiteral("missing/") + name); }
 
-    static QByteArray Bytes(const QString &path)
-    {
+    static QByteArray Bytes(const QString& path) {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     // Everything logged so far, without the byte-order mark.
-    QString Logged() const
-    {
+    QString Logged() const {
         const QByteArray bytes = Bytes(logPath_).mid(2);
-        return QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData()), bytes.size() / 2);
+        return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
     }
 
     QTemporaryDir dir_;
@@ -52,8 +49,7 @@ protected:
 
 // The error paths count the same way for every writer: the second counter only in counter
 // mode 1.
-inline void ExpectErrorCounted(const RunCounts &counters, std::uint8_t counterMode)
-{
+inline void ExpectErrorCounted(const RunCounts& counters, std::uint8_t counterMode) {
     EXPECT_EQ(counters.errors, 1u);
     EXPECT_EQ(counters.secondErrors, counterMode == 1 ? 1u : 0u);
     EXPECT_EQ(counters.warnings, 0u);

@@ -9,8 +9,7 @@
 
 #include <optional>
 
-inline ContactFields FullContact()
-{
+inline ContactFields FullContact() {
     ContactFields f;
     f.FirstName = QStringLiteral("Anna");
     f.MiddleInitial = QStringLiteral("M");
@@ -71,8 +70,10 @@ inline const char kFullContact[] =
     "EMAIL;CHARSET=utf-8:fourth@x.example\r\n"
     "EMAIL;CHARSET=utf-8:fifth@x.example\r\n"
     "EMAIL;CHARSET=utf-8:third@x.example\r\n"
-    "ADR;TYPE=home;ENCODING=QUOTED-PRINTABLE;CHARSET=utf-8:;;Storgatan 1=0D=0A=\nLgh 1102;Malmö;Skåne;211 34;Sweden\r\n"
-    "ADR;TYPE=work;ENCODING=QUOTED-PRINTABLE;CHARSET=utf-8:;Building 7;Industrivägen 3;Lund;;223 70;Sweden\r\n"
+    "ADR;TYPE=home;ENCODING=QUOTED-PRINTABLE;CHARSET=utf-8:;;Storgatan 1=0D=0A=\nLgh 1102;Malmö;Skåne;211 "
+    "34;Sweden\r\n"
+    "ADR;TYPE=work;ENCODING=QUOTED-PRINTABLE;CHARSET=utf-8:;Building 7;Industrivägen 3;Lund;;223 "
+    "70;Sweden\r\n"
     "ADR;TYPE=postal;ENCODING=QUOTED-PRINTABLE;CHARSET=utf-8:;;;Oslo;;;\r\n"
     "TEL;TYPE=work,fax:+46 46 100\r\n"
     "TEL;TYPE=work,voice:+46 46 101\r\n"
@@ -107,9 +108,8 @@ inline const char kNamelessContact[] =
 inline const QByteArray kPhoto = QByteArray::fromHex("89504e470d0a1a0a0000000d49484452");
 
 class VcfWriterTest : public WriterTest {
-protected:
-    QByteArray Write(const QString &name, const ContactFields &f, const VcfPhotoStep &photo = {})
-    {
+  protected:
+    QByteArray Write(const QString& name, const ContactFields& f, const VcfPhotoStep& photo = {}) {
         QString photoPath = QStringLiteral("as given");
         EXPECT_EQ(WriteContactVcfFile(Path(name), f, context_, photo, photoPath), 1);
         lastPhotoPath_ = photoPath;
@@ -117,9 +117,8 @@ protected:
     }
 
     // A photo step like the document's: writes the photo and hands back where it lies.
-    VcfPhotoStep PhotoStep()
-    {
-        return [this](LineFile &vcf) -> std::optional<QString> {
+    VcfPhotoStep PhotoStep() {
+        return [this](LineFile& vcf) -> std::optional<QString> {
             QBuffer photo;
             photo.setData(kPhoto);
             photo.open(QIODevice::ReadOnly);
@@ -131,4 +130,3 @@ protected:
 
     QString lastPhotoPath_;
 };
-

@@ -10,8 +10,7 @@
 
 namespace {
 
-QJsonArray ReadWithVobject(const QStringList &paths)
-{
+QJsonArray ReadWithVobject(const QStringList& paths) {
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
                  QStringList{QStringLiteral(CAL_VCF_READ_SCRIPT)} + paths);
@@ -21,26 +20,21 @@ QJsonArray ReadWithVobject(const QStringList &paths)
 }
 
 // The values of every property of that name, in file order.
-QJsonArray Values(const QJsonArray &card, const QString &name)
-{
+QJsonArray Values(const QJsonArray& card, const QString& name) {
     QJsonArray values;
-    for (const QJsonValue &line : card) {
-        if (line[0].toString() == name)
-            values.append(line[1]);
+    for (const QJsonValue& line : card) {
+        if (line[0].toString() == name) values.append(line[1]);
     }
     return values;
 }
 
-QJsonArray Strings(std::initializer_list<QString> texts)
-{
+QJsonArray Strings(std::initializer_list<QString> texts) {
     QJsonArray out;
-    for (const QString &t : texts)
-        out.append(t);
+    for (const QString& t : texts) out.append(t);
     return out;
 }
 
-TEST_F(VcfWriterTest, VobjectReadsThePeopleBack)
-{
+TEST_F(VcfWriterTest, VobjectReadsThePeopleBack) {
     ContactFields withPhoto = FullContact();
     withPhoto.AttachmentNames = QStringLiteral("ContactPhoto, ");
     ContactFields nameless;
@@ -77,7 +71,8 @@ TEST_F(VcfWriterTest, VobjectReadsThePeopleBack)
     EXPECT_EQ(addresses[1].toArray()[2].toString(), QStringLiteral("Industrivägen 3"));
     EXPECT_EQ(addresses[2].toArray()[3].toString(), QStringLiteral("Oslo"));
     EXPECT_EQ(Values(full, QStringLiteral("TEL")).size(), 11);
-    EXPECT_EQ(Values(full, QStringLiteral("NOTE")), Strings({QStringLiteral("Met at the fair.\r\nLikes tea = yes")}));
+    EXPECT_EQ(Values(full, QStringLiteral("NOTE")),
+              Strings({QStringLiteral("Met at the fair.\r\nLikes tea = yes")}));
     EXPECT_EQ(Values(full, QStringLiteral("BDAY")), Strings({QStringLiteral("19800703")}));
     EXPECT_EQ(Values(full, QStringLiteral("X-MS-ANNIVERSARY")), Strings({QStringLiteral("2005615")}));
     EXPECT_EQ(Values(full, QStringLiteral("PHOTO")), Strings({QString::fromLatin1(kPhoto.toBase64())}));
@@ -88,26 +83,25 @@ TEST_F(VcfWriterTest, VobjectReadsThePeopleBack)
     EXPECT_EQ(Values(cards[2].toArray(), QStringLiteral("FN")), Strings({QStringLiteral("Иван Петров ")}));
     // Text from the document never ends the card early.
     EXPECT_EQ(Values(cards[3].toArray(), QStringLiteral("FN")), Strings({QStringLiteral("Eve END:VCARD ")}));
-    EXPECT_EQ(Values(cards[3].toArray(), QStringLiteral("NOTE")), Strings({QStringLiteral("x\r\nEND:VCARD")}));
+    EXPECT_EQ(Values(cards[3].toArray(), QStringLiteral("NOTE")),
+              Strings({QStringLiteral("x\r\nEND:VCARD")}));
 }
 
 // Every contact of the sample database reads back with its name and its e-mail addresses.
-TEST_F(SampleTest, VobjectReadsEverySampleContact)
-{
+TEST_F(SampleTest, VobjectReadsEverySampleContact) {
     const ConvertedSamples samples = ConvertAll();
     QStringList paths;
-    for (const auto &contact : samples.contacts)
-        paths.append(contact.second);
+    for (const auto& contact : samples.contacts) paths.append(contact.second);
     const QJsonArray cards = ReadWithVobject(paths);
     ASSERT_EQ(cards.size(), qsizetype(samples.contacts.size()));
     for (qsizetype i = 0; i < cards.size(); ++i) {
-        const ContactFields &f = samples.contacts[std::size_t(i)].first;
+        const ContactFields& f = samples.contacts[std::size_t(i)].first;
         const QJsonArray card = cards[i].toArray();
-        EXPECT_EQ(Values(card, QStringLiteral("N")).size(), f.FirstName.isEmpty() && f.LastName.isEmpty() ? 0 : 1);
+        EXPECT_EQ(Values(card, QStringLiteral("N")).size(),
+                  f.FirstName.isEmpty() && f.LastName.isEmpty() ? 0 : 1);
         QJsonArray emails;
-        for (const QString *email : {&f.Email1, &f.Email2, &f.Email4, &f.Email5, &f.Email3}) {
-            if (!email->isEmpty())
-                emails.append(OneLine(*email));
+        for (const QString* email : {&f.Email1, &f.Email2, &f.Email4, &f.Email5, &f.Email3}) {
+            if (!email->isEmpty()) emails.append(OneLine(*email));
         }
         EXPECT_EQ(Values(card, QStringLiteral("EMAIL")), emails) << paths[i].toStdString();
         EXPECT_EQ(Values(card, QStringLiteral("ADR")).size(), 3);

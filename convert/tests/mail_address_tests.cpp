@@ -4,8 +4,7 @@
 
 namespace {
 
-TEST(CTokenTest, SplitsOnlyTextsThatHoldASeparator)
-{
+TEST(CTokenTest, SplitsOnlyTextsThatHoldASeparator) {
     struct Case {
         QString text;
         QStringList entries;
@@ -18,15 +17,14 @@ TEST(CTokenTest, SplitsOnlyTextsThatHoldASeparator)
         {";", {"", ""}},
         {";;x", {"", "", "x"}},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         const CToken tokens(c.text);
         EXPECT_EQ(tokens.Entries(), c.entries) << c.text.toStdString();
         EXPECT_EQ(tokens.Count(), c.entries.size());
     }
 }
 
-TEST(CommonNameOfTest, TakesTheTextAfterTheFirstCnUpToTheNextSlash)
-{
+TEST(CommonNameOfTest, TakesTheTextAfterTheFirstCnUpToTheNextSlash) {
     EXPECT_EQ(CommonNameOf("CN=Given Family/OU=Sales/O=Acme"), "Given Family");
     EXPECT_EQ(CommonNameOf("CN=Given Family"), "Given Family");
     EXPECT_EQ(CommonNameOf("Given Family/Acme"), "");
@@ -36,39 +34,34 @@ TEST(CommonNameOfTest, TakesTheTextAfterTheFirstCnUpToTheNextSlash)
 }
 
 struct ListCase {
-    const char *what;
+    const char* what;
     QString internet;
     QString notes;
     QString merged;
 };
 
-TEST(MergeAddressListsTest, KeepsInternetAddressesAndShortensNotesNames)
-{
+TEST(MergeAddressListsTest, KeepsInternetAddressesAndShortensNotesNames) {
     const ListCase cases[] = {
-        {"single address and single name", "alice@example.com", "CN=Alice Smith/O=Acme",
-         "alice@example.com"},
+        {"single address and single name", "alice@example.com", "CN=Alice Smith/O=Acme", "alice@example.com"},
         {"no Internet address", "", "CN=Given Family/O=Acme", "Given Family"},
         {"dot for the only recipient", ".", "CN=Given Family/O=Acme", "Given Family"},
-        {"first recipient without address", ".;bob@example.com",
-         "CN=Alice Smith/O=Acme;CN=Bob Jones/O=Acme", "Alice Smith;bob@example.com"},
+        {"first recipient without address", ".;bob@example.com", "CN=Alice Smith/O=Acme;CN=Bob Jones/O=Acme",
+         "Alice Smith;bob@example.com"},
         {"two names, no Internet list", "", "CN=Alice Smith/O=Acme;CN=Bob Jones/O=Acme",
          "Alice Smith;Bob Jones"},
         {"counts differ: N unused", "a@x.com;.;c@x.com", "CN=A/O=X;CN=B/O=X", "a@x.com;c@x.com"},
-        {"a Notes name where an address was expected", "CN=Alice Smith/O=Acme",
-         "CN=Alice Smith/O=Acme", "Alice Smith"},
-        {"Notes name inside the Internet list", "CN=Ann/O=X;b@x.com", "CN=Ann/O=X;CN=Bo/O=X",
-         "Ann;b@x.com"},
+        {"a Notes name where an address was expected", "CN=Alice Smith/O=Acme", "CN=Alice Smith/O=Acme",
+         "Alice Smith"},
+        {"Notes name inside the Internet list", "CN=Ann/O=X;b@x.com", "CN=Ann/O=X;CN=Bo/O=X", "Ann;b@x.com"},
         {"flat names stay", "", "Alice;Bob", "Alice;Bob"},
         {"trailing separator", "", "CN=Ann/O=X;CN=Bo/O=X;", "Ann;Bo"},
         {"nothing at all", "", "", ""},
         {"only separators", ";", ";", ""},
     };
-    for (const ListCase &c : cases)
-        EXPECT_EQ(MergeAddressLists(c.internet, c.notes), c.merged) << c.what;
+    for (const ListCase& c : cases) EXPECT_EQ(MergeAddressLists(c.internet, c.notes), c.merged) << c.what;
 }
 
-RunOptions MapOptions(bool patternOn = false, std::uint32_t format = 2)
-{
+RunOptions MapOptions(bool patternOn = false, std::uint32_t format = 2) {
     RunOptions options;
     options.addressTranslation = 1;
     options.csvTranslationOn = 1;
@@ -83,18 +76,16 @@ RunOptions MapOptions(bool patternOn = false, std::uint32_t format = 2)
     return options;
 }
 
-TEST(TranslateAddressListsTest, MapModeLooksUpCommonNamesInUpperCase)
-{
+TEST(TranslateAddressListsTest, MapModeLooksUpCommonNamesInUpperCase) {
     struct Case {
-        const char *what;
+        const char* what;
         QString internet;
         QString notes;
         bool patternOn;
         QString expected;
     };
     const Case cases[] = {
-        {"single address wins", "alice@example.com", "CN=Alice Smith/O=Acme", false,
-         "alice@example.com"},
+        {"single address wins", "alice@example.com", "CN=Alice Smith/O=Acme", false, "alice@example.com"},
         {"a Notes name in I is kept", "CN=Alice Smith/O=Acme", "CN=Alice Smith/O=Acme", false,
          "CN=Alice Smith/O=Acme"},
         {"key found", "", "CN=Given Family/O=Acme", false, "given.family@acme.com"},
@@ -103,35 +94,30 @@ TEST(TranslateAddressListsTest, MapModeLooksUpCommonNamesInUpperCase)
         {"missing key, pattern off", "", "CN=Ann Lee/O=Acme", false, "Ann Lee"},
         {"two addresses, label in the Notes name", ".", "CN=Alice Smith/O=GLOBEX", false,
          "asmith@globex.com"},
-        {"two addresses, no label matches", ".", "CN=Alice Smith/O=Initech", false,
-         "alice@acme.com"},
+        {"two addresses, no label matches", ".", "CN=Alice Smith/O=Initech", false, "alice@acme.com"},
         {"address without CN= looked up whole", ".;x@y.com", "bob@home.net;CN=Q/O=R", false,
          "bob.jones@acme.com;x@y.com"},
-        {"address without CN= absent from the table", "", "carol@home.net", true,
-         "carol@home.net"},
-        {"pairs resolved one by one", ".;bob@example.com",
-         "CN=Given Family/O=Acme;CN=Bob Jones/O=Acme", false, "given.family@acme.com;bob@example.com"},
+        {"address without CN= absent from the table", "", "carol@home.net", true, "carol@home.net"},
+        {"pairs resolved one by one", ".;bob@example.com", "CN=Given Family/O=Acme;CN=Bob Jones/O=Acme",
+         false, "given.family@acme.com;bob@example.com"},
         {"counts differ: N unused", "a@x.com;.;c@x.com", "CN=Given Family/O=X;CN=B/O=X", true,
          "a@x.com;c@x.com"},
         {"names only", "", "CN=Given Family/O=X;CN=Ann Lee/O=X;", true,
          "given.family@acme.com;Ann.Lee@Example.org"},
     };
-    for (const Case &c : cases) {
-        EXPECT_EQ(TranslateAddressLists(c.internet, c.notes, MapOptions(c.patternOn)), c.expected)
-            << c.what;
+    for (const Case& c : cases) {
+        EXPECT_EQ(TranslateAddressLists(c.internet, c.notes, MapOptions(c.patternOn)), c.expected) << c.what;
     }
 }
 
-TEST(TranslateAddressListsTest, PatternModeBuildsEveryNameWithACommonName)
-{
+TEST(TranslateAddressListsTest, PatternModeBuildsEveryNameWithACommonName) {
     RunOptions options;
     options.addressTranslation = 1;
     options.smtpPatternOn = 1;
     options.smtpFormat = 2;
     options.smtpDomain = "example.org";
     options.addressMap = {{"GIVEN FAMILY", "never@used.com"}};  // only map mode reads the table
-    EXPECT_EQ(TranslateAddressLists("", "CN=Given Family/O=Acme", options),
-              "Given.Family@example.org");
+    EXPECT_EQ(TranslateAddressLists("", "CN=Given Family/O=Acme", options), "Given.Family@example.org");
     EXPECT_EQ(TranslateAddressLists(".", "carol@home.net", options), "carol@home.net");
     EXPECT_EQ(TranslateAddressLists(".;.", "CN=A B/O=X;CN=C D/O=X", options),
               "A.B@example.org;C.D@example.org");
@@ -139,8 +125,7 @@ TEST(TranslateAddressListsTest, PatternModeBuildsEveryNameWithACommonName)
     EXPECT_EQ(TranslateAddressLists("", "CN=Given Family/O=Acme", options), "");
 }
 
-TEST(TranslateAddressListsTest, NoSourceOnGivesNothing)
-{
+TEST(TranslateAddressListsTest, NoSourceOnGivesNothing) {
     RunOptions options;
     options.addressTranslation = 1;
     options.addressMap = {{"GIVEN FAMILY", "g@f.com"}};
@@ -150,8 +135,7 @@ TEST(TranslateAddressListsTest, NoSourceOnGivesNothing)
     EXPECT_EQ(TranslateAddressLists("", "CN=Given Family/O=X", options), "g@f.com");
 }
 
-TEST(PickAddressTest, ChoosesTheAddressWhoseDomainLabelTheNameCarries)
-{
+TEST(PickAddressTest, ChoosesTheAddressWhoseDomainLabelTheNameCarries) {
     struct Case {
         QString value;
         QString notesName;
@@ -162,16 +146,15 @@ TEST(PickAddressTest, ChoosesTheAddressWhoseDomainLabelTheNameCarries)
         {"a@acme.com;b@globex.com", "CN=X/O=gLoBeX", "b@globex.com"},
         {"a@acme.com;b@globex.com", "CN=X/O=Initech", "a@acme.com"},
         {"a@acme.com;b@globex.com", "CN=Acmeson/O=Globex", "a@acme.com"},  // first match wins
-        {"nomail;b@globex", "CN=X/O=Globex", "b@globex"},  // domain without '.'
-        {";b@globex.com", "CN=X/O=Initech", ""},           // first entry empty
-        {"a@acme.com", "CN=X/O=Acme", ""},                 // no ";": the caller uses it whole
+        {"nomail;b@globex", "CN=X/O=Globex", "b@globex"},                  // domain without '.'
+        {";b@globex.com", "CN=X/O=Initech", ""},                           // first entry empty
+        {"a@acme.com", "CN=X/O=Acme", ""},                                 // no ";": the caller uses it whole
     };
-    for (const Case &c : cases)
+    for (const Case& c : cases)
         EXPECT_EQ(PickAddress(c.value, c.notesName), c.expected) << c.value.toStdString();
 }
 
-TEST(SmtpPatternTest, EveryFormat)
-{
+TEST(SmtpPatternTest, EveryFormat) {
     struct Case {
         std::uint32_t format;
         QString name;
@@ -199,10 +182,9 @@ TEST(SmtpPatternTest, EveryFormat)
     };
     RunOptions options;
     options.smtpDomain = "Dom.com";
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         options.smtpFormat = c.format;
-        EXPECT_EQ(SmtpPattern(c.name, options), c.expected)
-            << c.format << " " << c.name.toStdString();
+        EXPECT_EQ(SmtpPattern(c.name, options), c.expected) << c.format << " " << c.name.toStdString();
     }
 }
 

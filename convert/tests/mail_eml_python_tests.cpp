@@ -20,15 +20,14 @@ struct Attachment {
 };
 
 struct Case {
-    const char *what;
+    const char* what;
     MailFields fields;
     std::vector<Attachment> attachments;
     bool task = false;
 };
 
-MailFields Fields(const QString &from, const QString &to, const QString &subject,
-                  const QString &body, bool html)
-{
+MailFields Fields(const QString& from, const QString& to, const QString& subject, const QString& body,
+                  bool html) {
     MailFields f;
     f.from = from;
     f.to = to;
@@ -41,29 +40,24 @@ MailFields Fields(const QString &from, const QString &to, const QString &subject
     return f;
 }
 
-QByteArray Binary(int size)
-{
+QByteArray Binary(int size) {
     QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 7919) >> 3);
+    for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7919) >> 3);
     return bytes;
 }
 
 class MailEmlPythonTest : public EmlFixture {
-protected:
-    QJsonArray Parse(const QStringList &files)
-    {
+  protected:
+    QJsonArray Parse(const QStringList& files) {
         QProcess python;
-        python.start("/usr/bin/python3",
-                     QStringList{SourceFile("mail_eml_check.py")} + files);
+        python.start("/usr/bin/python3", QStringList{SourceFile("mail_eml_check.py")} + files);
         EXPECT_TRUE(python.waitForFinished(60000));
         EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
         return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
     }
 };
 
-TEST_F(MailEmlPythonTest, ParserFindsWhatTheWriterWrote)
-{
+TEST_F(MailEmlPythonTest, ParserFindsWhatTheWriterWrote) {
     const QString longSubject = QString::fromUtf8("Überprüfung 日本語 😀 ").repeated(20);
     std::vector<Case> cases = {
         {"html body, non-ASCII everywhere",
@@ -84,15 +78,17 @@ TEST_F(MailEmlPythonTest, ParserFindsWhatTheWriterWrote)
           {std::string(300, 'n') + ".txt", Binary(57), QString(300, u'n') + ".txt"},
           {"same.txt", "one", "same.txt"},
           {"same.txt", "two", "same.txt"}}},
-        {"task", Fields("t@t.t", "u@u.u", "Task", "<b>do it</b>", true),
-         {{"plan.xls", Binary(77), "plan.xls"}}, true},
+        {"task",
+         Fields("t@t.t", "u@u.u", "Task", "<b>do it</b>", true),
+         {{"plan.xls", Binary(77), "plan.xls"}},
+         true},
     };
 
     DxlBuilder b;
     std::vector<NOTEID> ids;
-    for (Case &c : cases) {
-        DxlDocumentBuilder &d = b.AddDocument(c.task ? "Task" : "Memo").Text("Subject", "s");
-        for (const Attachment &a : c.attachments) {
+    for (Case& c : cases) {
+        DxlDocumentBuilder& d = b.AddDocument(c.task ? "Task" : "Memo").Text("Subject", "s");
+        for (const Attachment& a : c.attachments) {
             d.Attach(a.name, a.bytes);
             c.fields.attachmentNames += QString::fromStdString(a.name) + ", ";
         }
@@ -103,7 +99,7 @@ TEST_F(MailEmlPythonTest, ParserFindsWhatTheWriterWrote)
     QStringList files;
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const QString path = dir.filePath(QString::number(i) + ".eml");
-        const Case &c = cases[i];
+        const Case& c = cases[i];
         int written = 0;
         if (c.task) {
             TaskFields t;
@@ -127,7 +123,7 @@ TEST_F(MailEmlPythonTest, ParserFindsWhatTheWriterWrote)
     const QJsonArray parsed = Parse(files);
     ASSERT_EQ(parsed.size(), static_cast<qsizetype>(cases.size()));
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        const Case &c = cases[i];
+        const Case& c = cases[i];
         SCOPED_TRACE(c.what);
         const QJsonObject message = parsed[i].toObject();
         EXPECT_TRUE(message["defects"].toArray().isEmpty())
@@ -137,9 +133,10 @@ TEST_F(MailEmlPythonTest, ParserFindsWhatTheWriterWrote)
         // reads as a display name without an address: the text survives, and nothing else
         // may be reported.
         const QJsonObject headerDefects = message["headerDefects"].toObject();
-        for (const QString &name : headerDefects.keys()) {
-            EXPECT_TRUE(name == "From" || name == "To" || name == "CC" || name == "BCC") << name.toStdString();
-            for (const QJsonValue &d : headerDefects[name].toArray()) {
+        for (const QString& name : headerDefects.keys()) {
+            EXPECT_TRUE(name == "From" || name == "To" || name == "CC" || name == "BCC")
+                << name.toStdString();
+            for (const QJsonValue& d : headerDefects[name].toArray()) {
                 EXPECT_TRUE(d.toString() == "InvalidHeaderDefect" ||
                             d.toString() == "NonASCIILocalPartDefect")
                     << d.toString().toStdString();
@@ -147,7 +144,7 @@ TEST_F(MailEmlPythonTest, ParserFindsWhatTheWriterWrote)
         }
 
         const QJsonObject headers = message["headers"].toObject();
-        auto header = [&](const char *name) { return headers[name].toString(); };
+        auto header = [&](const char* name) { return headers[name].toString(); };
         EXPECT_EQ(header("From"), c.fields.from);
         EXPECT_EQ(header("To"), c.fields.to);
         EXPECT_EQ(header("CC"), c.fields.cc);
@@ -161,18 +158,15 @@ TEST_F(MailEmlPythonTest, ParserFindsWhatTheWriterWrote)
         if (c.fields.body.isEmpty()) {
             EXPECT_EQ(body["payload"].toString(), "");
         } else {
-            EXPECT_EQ(body["contentType"].toString(),
-                      c.fields.bodyIsHtml ? "text/html" : "text/plain");
+            EXPECT_EQ(body["contentType"].toString(), c.fields.bodyIsHtml ? "text/html" : "text/plain");
             EXPECT_EQ(body["charset"].toString(), "utf-8");
-            EXPECT_EQ(QByteArray::fromBase64(body["payload"].toString().toLatin1()),
-                      c.fields.body.toUtf8());
+            EXPECT_EQ(QByteArray::fromBase64(body["payload"].toString().toLatin1()), c.fields.body.toUtf8());
         }
         for (std::size_t a = 0; a < c.attachments.size(); ++a) {
             const QJsonObject part = parts[static_cast<qsizetype>(a + 1)].toObject();
             EXPECT_EQ(part["contentType"].toString(), "application/octet-stream");
             EXPECT_EQ(part["filename"].toString(), c.attachments[a].expectedName);
-            EXPECT_EQ(QByteArray::fromBase64(part["payload"].toString().toLatin1()),
-                      c.attachments[a].bytes)
+            EXPECT_EQ(QByteArray::fromBase64(part["payload"].toString().toLatin1()), c.attachments[a].bytes)
                 << c.attachments[a].name;
         }
     }
@@ -180,18 +174,17 @@ TEST_F(MailEmlPythonTest, ParserFindsWhatTheWriterWrote)
 
 // The unit tests hold the writer's output byte for byte to these files, so parsing them covers
 // every EML those tests write.
-TEST_F(MailEmlPythonTest, GoldenFilesParse)
-{
+TEST_F(MailEmlPythonTest, GoldenFilesParse) {
     struct GoldenCase {
-        const char *file;
+        const char* file;
         qsizetype parts;
         QStringList names;
     };
     const GoldenCase goldens[] = {{"mail_full.eml", 4, {"", "1.ndl", "report.txt", "a b c.txt"}},
-                              {"mail_empty.eml", 1, {""}},
-                              {"task_plain.eml", 1, {""}}};
+                                  {"mail_empty.eml", 1, {""}},
+                                  {"task_plain.eml", 1, {""}}};
     QStringList files;
-    for (const GoldenCase &g : goldens) {
+    for (const GoldenCase& g : goldens) {
         QByteArray eml = Golden(g.file);
         eml.replace("@BOUNDARY@", "__=_Part_Boundary_003_004567.012345");
         QFile out(dir.filePath(g.file));
@@ -218,8 +211,7 @@ TEST_F(MailEmlPythonTest, GoldenFilesParse)
               "line one\r\nline two");
 }
 
-TEST_F(MailEmlPythonTest, ReadThenWrittenDocumentWithLinks)
-{
+TEST_F(MailEmlPythonTest, ReadThenWrittenDocumentWithLinks) {
     DxlBuilder b;
     const NOTEID id =
         b.AddDocument("Memo")
@@ -228,9 +220,10 @@ TEST_F(MailEmlPythonTest, ReadThenWrittenDocumentWithLinks)
             .Text("INetFrom", "ann@acme.com")
             .Names("SendTo", {"CN=Bob Jones/O=Acme"})
             .Date("PostedDate", "20180703T090506,00+00")
-            .RichText("Body", "<par>Hello <b>Bob</b> <doclink database='85257A6D004C2DC1' "
-                              "view='0123456789ABCDEF0011223344556677' "
-                              "document='AABBCCDDEEFF00112233445566778899' description='Budget'/></par>")
+            .RichText("Body",
+                      "<par>Hello <b>Bob</b> <doclink database='85257A6D004C2DC1' "
+                      "view='0123456789ABCDEF0011223344556677' "
+                      "document='AABBCCDDEEFF00112233445566778899' description='Budget'/></par>")
             .Text("$Links", "1")
             .Attach("notes.txt", "n")
             .Id();
@@ -238,8 +231,9 @@ TEST_F(MailEmlPythonTest, ReadThenWrittenDocumentWithLinks)
     options.saveDocLinks = 1;
     const MailFields f = ReadMailFields(Context(), id);
     ASSERT_EQ(WriteMailEml(Context(), id, f, EmlPath()), 1);
-    EXPECT_EQ(LogText(), "Item Name:\tann@acme.com Weekly\r\nLink Documents :\t1.ndl,\r\n"
-                         "Attachments:\tnotes.txt,\r\n");
+    EXPECT_EQ(LogText(),
+              "Item Name:\tann@acme.com Weekly\r\nLink Documents :\t1.ndl,\r\n"
+              "Attachments:\tnotes.txt,\r\n");
 
     const QJsonObject message = Parse({EmlPath()})[0].toObject();
     EXPECT_TRUE(message["defects"].toArray().isEmpty());
@@ -257,8 +251,7 @@ TEST_F(MailEmlPythonTest, ReadThenWrittenDocumentWithLinks)
     EXPECT_EQ(parts[2].toObject()["filename"].toString(), "notes.txt");
 }
 
-TEST_F(MailEmlPythonTest, OversizedAttachmentKeepsItsPartButIsReportedAsNotSaved)
-{
+TEST_F(MailEmlPythonTest, OversizedAttachmentKeepsItsPartButIsReportedAsNotSaved) {
     DxlBuilder b;
     const NOTEID id = b.AddDocument("Memo")
                           .Text("Subject", "s")

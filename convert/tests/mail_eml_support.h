@@ -20,19 +20,17 @@ struct EmlPart {
 };
 
 class EmlFixture : public MailFixture {
-protected:
+  protected:
     QByteArray savedTmpDir = qgetenv("TMPDIR");
 
-    void SetUp() override
-    {
+    void SetUp() override {
         MailFixture::SetUp();
         qputenv("TMPDIR", dir.filePath("tmp").toUtf8());
         QDir().mkpath(dir.filePath("tmp"));
         setenv("TZ", "UTC", 1);
         tzset();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (savedTmpDir.isEmpty())
             qunsetenv("TMPDIR");
         else
@@ -43,45 +41,38 @@ protected:
     QString EmlPath() const { return dir.filePath("1.eml"); }
     QString TempFolder() const { return dir.filePath("tmp/temp/"); }
 
-    QByteArray ReadEml() const
-    {
+    QByteArray ReadEml() const {
         QFile file(EmlPath());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    static QString SourceFile(const QString &relative)
-    {
+    static QString SourceFile(const QString& relative) {
         return QStringLiteral(MAIL_TEST_SOURCE_DIR "/convert/tests/") + relative;
     }
 
-    static QByteArray Golden(const QString &name)
-    {
+    static QByteArray Golden(const QString& name) {
         QFile file(SourceFile("golden/" + name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing " + name.toUtf8());
     }
 
-    static QString BoundaryOf(const QByteArray &eml)
-    {
+    static QString BoundaryOf(const QByteArray& eml) {
         static const QRegularExpression pattern("boundary=\"([^\"]+)\"");
         return pattern.match(QString::fromLatin1(eml)).captured(1);
     }
 
-    static QByteArray WithoutBoundary(QByteArray eml)
-    {
+    static QByteArray WithoutBoundary(QByteArray eml) {
         const QString boundary = BoundaryOf(eml);
         return boundary.isEmpty() ? eml : eml.replace(boundary.toLatin1(), "@BOUNDARY@");
     }
 
     // The base64 parts after the body part, with their names decoded from the encoded word.
-    static QList<EmlPart> AttachmentParts(const QByteArray &eml)
-    {
+    static QList<EmlPart> AttachmentParts(const QByteArray& eml) {
         QList<EmlPart> parts;
         const QByteArray delimiter = "\r\n--" + BoundaryOf(eml).toLatin1();
         static const QRegularExpression name("name=\"=\\?utf-8\\?B\\?([^?]*)\\?=\"");
         const QList<QByteArray> pieces = Split(eml, delimiter);
-        for (const QByteArray &piece : pieces) {
-            if (!piece.startsWith("\r\nContent-Transfer-Encoding: base64\r\n"))
-                continue;
+        for (const QByteArray& piece : pieces) {
+            if (!piece.startsWith("\r\nContent-Transfer-Encoding: base64\r\n")) continue;
             const qsizetype bodyStart = piece.indexOf("\r\n\r\n");
             EmlPart part;
             part.name = QString::fromUtf8(QByteArray::fromBase64(
@@ -92,9 +83,8 @@ protected:
         return parts;
     }
 
-private:
-    static QList<QByteArray> Split(const QByteArray &text, const QByteArray &delimiter)
-    {
+  private:
+    static QList<QByteArray> Split(const QByteArray& text, const QByteArray& delimiter) {
         QList<QByteArray> pieces;
         qsizetype from = 0;
         for (qsizetype at; (at = text.indexOf(delimiter, from)) >= 0; from = at + delimiter.size())

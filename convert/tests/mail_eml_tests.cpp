@@ -17,8 +17,7 @@ const std::string kLinkXml =
 
 class MailEmlTest : public EmlFixture {};
 
-MailFields FullFields()
-{
+MailFields FullFields() {
     MailFields f;
     f.from = "ann@acme.com";
     f.to = "bob@acme.com;Cy Wu";
@@ -32,12 +31,10 @@ MailFields FullFields()
     return f;
 }
 
-TEST_F(MailEmlTest, FullMailMatchesTheGoldenLayout)
-{
+TEST_F(MailEmlTest, FullMailMatchesTheGoldenLayout) {
     DxlBuilder b;
     QByteArray all;
-    for (int i = 0; i < 256; ++i)
-        all += static_cast<char>(i);
+    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
     const NOTEID id = b.AddDocument("Memo")
                           .Text("Subject", "x")
                           .RichText("Body", kLinkXml)
@@ -57,16 +54,14 @@ TEST_F(MailEmlTest, FullMailMatchesTheGoldenLayout)
     EXPECT_TRUE(QDir(TempFolder()).isEmpty()) << "detached and link files are deleted";
 }
 
-TEST_F(MailEmlTest, MailWithoutSubjectSenderOrBodyKeepsOneEmptyPart)
-{
+TEST_F(MailEmlTest, MailWithoutSubjectSenderOrBodyKeepsOneEmptyPart) {
     Open(DxlBuilder());
     ASSERT_EQ(WriteMailEml(Context(), 0x8F6, MailFields{}, EmlPath()), 1);
     EXPECT_EQ(WithoutBoundary(ReadEml()), Golden("mail_empty.eml"));
     EXPECT_EQ(LogText(), "Item Name:\t\r\n");
 }
 
-TEST_F(MailEmlTest, TaskWithPlainBody)
-{
+TEST_F(MailEmlTest, TaskWithPlainBody) {
     Open(DxlBuilder());
     TaskFields t;
     t.subject = "Hi";
@@ -77,16 +72,13 @@ TEST_F(MailEmlTest, TaskWithPlainBody)
     EXPECT_EQ(LogText(), "Item Name:\tHi\r\n");
 }
 
-TEST_F(MailEmlTest, BoundaryIsGeneratedAndNeverOccursInTheBody)
-{
+TEST_F(MailEmlTest, BoundaryIsGeneratedAndNeverOccursInTheBody) {
     Open(DxlBuilder());
     MailFields f;
     f.body = "x";
     ASSERT_EQ(WriteMailEml(Context(), 0x8F6, f, EmlPath()), 1);
     const QString first = BoundaryOf(ReadEml());
-    EXPECT_TRUE(QRegularExpression("^__=_Part_Boundary_00[1-9]_\\d{6}\\.\\d{6}$")
-                    .match(first)
-                    .hasMatch())
+    EXPECT_TRUE(QRegularExpression("^__=_Part_Boundary_00[1-9]_\\d{6}\\.\\d{6}$").match(first).hasMatch())
         << first.toStdString();
 
     // A body that quotes the delimiters of every boundary the generator can give.
@@ -100,8 +92,7 @@ TEST_F(MailEmlTest, BoundaryIsGeneratedAndNeverOccursInTheBody)
     }
 }
 
-TEST_F(MailEmlTest, AttachmentsWithTheSameCleanedNameKeepTheirOwnBytes)
-{
+TEST_F(MailEmlTest, AttachmentsWithTheSameCleanedNameKeepTheirOwnBytes) {
     DxlBuilder b;
     const NOTEID id = b.AddDocument("Memo")
                           .Text("Subject", "s")
@@ -130,17 +121,16 @@ TEST_F(MailEmlTest, AttachmentsWithTheSameCleanedNameKeepTheirOwnBytes)
     EXPECT_TRUE(QDir(TempFolder()).isEmpty());
 }
 
-TEST_F(MailEmlTest, UnsavableAttachmentsAreLoggedAndCounted)
-{
+TEST_F(MailEmlTest, UnsavableAttachmentsAreLoggedAndCounted) {
     DxlBuilder b;
-    const NOTEID id =
-        b.AddDocument("Memo")
-            .Text("Subject", "s")
-            .Attach("good.txt", "ok")
-            .ItemXml("<item name='$FILE'><object><file hosttype='msdos' compression='none' "
-                     "flags='storedindoc' encoding='none' name='bad.bin' size='99'><filedata>"
-                     "AAAA</filedata></file></object></item>")
-            .Id();
+    const NOTEID id = b.AddDocument("Memo")
+                          .Text("Subject", "s")
+                          .Attach("good.txt", "ok")
+                          .ItemXml(
+                              "<item name='$FILE'><object><file hosttype='msdos' compression='none' "
+                              "flags='storedindoc' encoding='none' name='bad.bin' size='99'><filedata>"
+                              "AAAA</filedata></file></object></item>")
+                          .Id();
     Open(b);
     options.counterMode = 1;
     MailFields f;
@@ -157,14 +147,12 @@ TEST_F(MailEmlTest, UnsavableAttachmentsAreLoggedAndCounted)
     const QList<EmlPart> parts = AttachmentParts(ReadEml());
     ASSERT_EQ(parts.size(), 1);
     EXPECT_EQ(parts[0].content, "ok");
-    EXPECT_EQ(LogText(),
-              "Item Name:\ts\r\nAttachments:\tgood.txt,ERROR: bad.bin is not dump.\r\n\r\n");
+    EXPECT_EQ(LogText(), "Item Name:\ts\r\nAttachments:\tgood.txt,ERROR: bad.bin is not dump.\r\n\r\n");
     EXPECT_EQ(counts.errors, 1u);
     EXPECT_EQ(counts.secondErrors, 1u);
 }
 
-TEST_F(MailEmlTest, ADetachFolderThatIsALinkIsRefused)
-{
+TEST_F(MailEmlTest, ADetachFolderThatIsALinkIsRefused) {
     const QString elsewhere = dir.filePath("elsewhere");
     ASSERT_TRUE(QDir().mkpath(elsewhere));
     ASSERT_TRUE(QFile::link(elsewhere, QDir::tempPath() + "/temp"));
@@ -181,8 +169,7 @@ TEST_F(MailEmlTest, ADetachFolderThatIsALinkIsRefused)
     EXPECT_EQ(counts.errors, 1u);
 }
 
-TEST_F(MailEmlTest, FailuresOfTheWriter)
-{
+TEST_F(MailEmlTest, FailuresOfTheWriter) {
     DxlBuilder b;
     const NOTEID throwing =
         b.AddDocument("Memo").Text("Subject", "s").Attach("a.txt", "1").ThrowStatus(LNERR_NOTE_DAMAGED).Id();
@@ -195,9 +182,10 @@ TEST_F(MailEmlTest, FailuresOfTheWriter)
     t.subject = "s";
     t.attachmentNames = "a.txt, ";
     EXPECT_EQ(WriteTaskEml(Context(), throwing, t, EmlPath()), 0);
-    EXPECT_TRUE(LogText().endsWith("ERROR:Mail Entry is Not Dump \r\n"
-                                   "Item Name:\ts\r\nAttachments:\t"
-                                   "ERROR:Task Entry is Not Dump \r\n"))
+    EXPECT_TRUE(
+        LogText().endsWith("ERROR:Mail Entry is Not Dump \r\n"
+                           "Item Name:\ts\r\nAttachments:\t"
+                           "ERROR:Task Entry is Not Dump \r\n"))
         << LogText().toStdString();
     EXPECT_EQ(counts.errors, 2u);
     EXPECT_EQ(counts.secondErrors, 0u) << "counterMode 0 keeps only the first pair";
@@ -210,8 +198,7 @@ TEST_F(MailEmlTest, FailuresOfTheWriter)
     EXPECT_EQ(counts.errors, 2u);
 }
 
-TEST_F(MailEmlTest, ALinkPlantedAtTheEmlPathIsReplacedNotFollowed)
-{
+TEST_F(MailEmlTest, ALinkPlantedAtTheEmlPathIsReplacedNotFollowed) {
     Open(DxlBuilder());
     const QString target = dir.filePath("victim.txt");
     QFile victim(target);
@@ -228,15 +215,19 @@ TEST_F(MailEmlTest, ALinkPlantedAtTheEmlPathIsReplacedNotFollowed)
         << "the log, the EML and the untouched file; no temporary file is left";
 }
 
-TEST_F(MailEmlTest, DocumentLinksAreNumberedAfreshPerDocumentAndOnlyWhenAsked)
-{
+TEST_F(MailEmlTest, DocumentLinksAreNumberedAfreshPerDocumentAndOnlyWhenAsked) {
     DxlBuilder b;
-    const std::string two = kLinkXml + "<par><doclink database='0000000000000001' "
-                                       "view='00000000000000000000000000000002' "
-                                       "document='00000000000000000000000000000003' "
-                                       "description='Caf\xC3\xA9'/></par>";
-    const NOTEID first = b.AddDocument("Memo").Text("Subject", "a").RichText("Body", two)
-                             .Text("$Links", "1").Attach("z.txt", "z").Id();
+    const std::string two = kLinkXml +
+                            "<par><doclink database='0000000000000001' "
+                            "view='00000000000000000000000000000002' "
+                            "document='00000000000000000000000000000003' "
+                            "description='Caf\xC3\xA9'/></par>";
+    const NOTEID first = b.AddDocument("Memo")
+                             .Text("Subject", "a")
+                             .RichText("Body", two)
+                             .Text("$Links", "1")
+                             .Attach("z.txt", "z")
+                             .Id();
     const NOTEID noLinksItem = b.AddDocument("Memo").Text("Subject", "b").RichText("Body", two).Id();
     Open(b);
     MailFields f;
@@ -254,19 +245,17 @@ TEST_F(MailEmlTest, DocumentLinksAreNumberedAfreshPerDocumentAndOnlyWhenAsked)
         EXPECT_EQ(parts[0].name, "1.ndl");
         EXPECT_EQ(parts[1].name, "2.ndl");
         EXPECT_EQ(parts[2].name, "z.txt");
-        EXPECT_EQ(parts[1].content,
-                  QByteArray("<NDL>\r\n<REPLICA 00000000:00000001>\r\n"
-                             "<VIEW OF00000000:00000000-ON00000000:00000002>\r\n"
-                             "<NOTE OF00000000:00000000-ON00000000:00000003>\r\n"
-                             "<REM>Caf\xE9</REM>\r\n</NDL>"));
+        EXPECT_EQ(parts[1].content, QByteArray("<NDL>\r\n<REPLICA 00000000:00000001>\r\n"
+                                               "<VIEW OF00000000:00000000-ON00000000:00000002>\r\n"
+                                               "<NOTE OF00000000:00000000-ON00000000:00000003>\r\n"
+                                               "<REM>Caf\xE9</REM>\r\n</NDL>"));
     }
     EXPECT_EQ(LogText().count("Link Documents :\t1.ndl,2.ndl,\r\n"), 2);
     ASSERT_EQ(WriteMailEml(Context(), noLinksItem, MailFields{}, EmlPath()), 1);
     EXPECT_EQ(LogText().count("Link Documents"), 2) << "no \"$Links\" item, no export";
 }
 
-TEST(DetachFileNameTest, StaysOneNameInsideTheFolder)
-{
+TEST(DetachFileNameTest, StaysOneNameInsideTheFolder) {
     EXPECT_EQ(DetachFileName("report.pdf"), "report.pdf");
     EXPECT_EQ(DetachFileName(""), "_");
     EXPECT_EQ(DetachFileName("."), "_.");

@@ -16,13 +16,12 @@
 #include <ostream>
 
 // Readable failure messages for texts.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
+inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
 
 class MailFixture : public ::testing::Test {
-protected:
+  protected:
     LNNotesSession session;
     LNDatabase database;
     RunOptions options;
@@ -31,21 +30,17 @@ protected:
     QTemporaryDir dir;
     QString databasePath = "/mem/mail-" + QUuid::createUuid().toString(QUuid::Id128) + ".dxl";
 
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         session.Initialize();
-        ASSERT_TRUE(log.Open(dir.filePath("QuenmarkHarbex_log_.txt"),
-                             RunLog::Opening::CreateOrAppend));
+        ASSERT_TRUE(log.Open(dir.filePath("QuenmarkHarbex_log_.txt"), RunLog::Opening::CreateOrAppend));
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         database.Close();
         NotesMemoryDatabases::Remove(databasePath);
     }
 
-    void Open(const DxlBuilder &builder)
-    {
+    void Open(const DxlBuilder& builder) {
         database.Close();
         builder.Register(databasePath);
         ASSERT_EQ(session.GetDatabase(databasePath, &database), LNNOERROR);
@@ -55,13 +50,10 @@ protected:
     ConvertContext Context() { return {&database, &options, &log, &counts}; }
 
     // Everything logged so far, without the byte-order mark.
-    QString LogText() const
-    {
+    QString LogText() const {
         QFile file(dir.filePath("QuenmarkHarbex_log_.txt"));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
+        if (!file.open(QIODevice::ReadOnly)) return {};
         const QByteArray bytes = file.readAll().mid(2);
-        return QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData()),
-                                  bytes.size() / 2);
+        return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
     }
 };

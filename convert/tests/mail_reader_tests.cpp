@@ -8,13 +8,11 @@ using MailReaderTest = MailFixture;
 
 const std::string kSent = "20180703T090506,00+00";
 
-DxlDocumentBuilder &AddMemo(DxlBuilder &b, const std::string &subject = "Quarterly")
-{
+DxlDocumentBuilder& AddMemo(DxlBuilder& b, const std::string& subject = "Quarterly") {
     return b.AddDocument("Memo").Text("Subject", subject).Date("PostedDate", kSent);
 }
 
-TEST_F(MailReaderTest, ReadsAddressesSubjectDateAndCategories)
-{
+TEST_F(MailReaderTest, ReadsAddressesSubjectDateAndCategories) {
     DxlBuilder b;
     const NOTEID id = AddMemo(b, "Café ☕")
                           .Names("From", {"CN=Ann Lee/O=Acme"})
@@ -42,8 +40,7 @@ TEST_F(MailReaderTest, ReadsAddressesSubjectDateAndCategories)
     EXPECT_TRUE(LogText().isEmpty()) << "readers never log";
 }
 
-TEST_F(MailReaderTest, WithoutSubjectItemOrOpenableDocumentTheRecordIsEmpty)
-{
+TEST_F(MailReaderTest, WithoutSubjectItemOrOpenableDocumentTheRecordIsEmpty) {
     DxlBuilder b;
     const NOTEID noSubject = b.AddDocument("Memo")
                                  .Names("From", {"CN=Ann/O=X"})
@@ -64,23 +61,20 @@ TEST_F(MailReaderTest, WithoutSubjectItemOrOpenableDocumentTheRecordIsEmpty)
     EXPECT_EQ(ReadMailFields(noDatabase, noSubject), MailFields{});
 }
 
-TEST_F(MailReaderTest, SentDateWithoutDatePartFallsBackToCreation)
-{
+TEST_F(MailReaderTest, SentDateWithoutDatePartFallsBackToCreation) {
     DxlBuilder b;
     const NOTEID timeOnly = b.AddDocument("Memo")
                                 .Text("Subject", "s")
                                 .Date("PostedDate", "T101500,00")
                                 .Created("20170102T030405,00+00")
                                 .Id();
-    const NOTEID none =
-        b.AddDocument("Memo").Text("Subject", "s").Created("20160506T070809,00+00").Id();
+    const NOTEID none = b.AddDocument("Memo").Text("Subject", "s").Created("20160506T070809,00+00").Id();
     Open(b);
     EXPECT_EQ(ReadMailFields(Context(), timeOnly).dateText, "1/2/2017 3:4:5");
     EXPECT_EQ(ReadMailFields(Context(), none).dateText, "5/6/2016 7:8:9");
 }
 
-TEST_F(MailReaderTest, AltSendToStandsInForAnInternetListOfDotsWithoutTranslation)
-{
+TEST_F(MailReaderTest, AltSendToStandsInForAnInternetListOfDotsWithoutTranslation) {
     DxlBuilder b;
     const NOTEID id = AddMemo(b)
                           .Names("SendTo", {"CN=Bob Jones/O=Acme", "CN=Cy Wu/O=Acme"})
@@ -104,8 +98,7 @@ TEST_F(MailReaderTest, AltSendToStandsInForAnInternetListOfDotsWithoutTranslatio
     EXPECT_EQ(ReadMailFields(Context(), id).to, "") << "no source on: no addresses";
 }
 
-TEST_F(MailReaderTest, BodyTries)
-{
+TEST_F(MailReaderTest, BodyTries) {
     QByteArray utf16Html;
     for (QChar c : QString::fromUtf8("<p>Grüße</p>")) {
         utf16Html += static_cast<char>(c.unicode() & 0xFF);
@@ -143,19 +136,16 @@ TEST_F(MailReaderTest, BodyTries)
     EXPECT_EQ(f.bodyIsHtml, 0);
 }
 
-TEST_F(MailReaderTest, AttachmentNamesEachEndWithACommaAndBlank)
-{
+TEST_F(MailReaderTest, AttachmentNamesEachEndWithACommaAndBlank) {
     DxlBuilder b;
     const NOTEID id = AddMemo(b).Attach("a.txt", "1").Attach("Résumé: v2?.pdf", "2").Id();
     const NOTEID none = AddMemo(b).Id();
     Open(b);
-    EXPECT_EQ(ReadMailFields(Context(), id).attachmentNames,
-              QString::fromUtf8("a.txt, Résumé: v2?.pdf, "));
+    EXPECT_EQ(ReadMailFields(Context(), id).attachmentNames, QString::fromUtf8("a.txt, Résumé: v2?.pdf, "));
     EXPECT_EQ(ReadMailFields(Context(), none).attachmentNames, "");
 }
 
-TEST_F(MailReaderTest, EncryptedItemsAreReadOnlyWhenDecryptionIsOn)
-{
+TEST_F(MailReaderTest, EncryptedItemsAreReadOnlyWhenDecryptionIsOn) {
     DxlBuilder b;
     const NOTEID id = AddMemo(b).Encrypted().Text("Body", "secret").Attach("s.bin", "x").Id();
     const NOTEID noKey = AddMemo(b).Encrypted(LNERR_DECRYPT_NO_KEY).Text("Body", "secret").Id();
@@ -174,8 +164,7 @@ TEST_F(MailReaderTest, EncryptedItemsAreReadOnlyWhenDecryptionIsOn)
     EXPECT_EQ(f.subject, "Quarterly");
 }
 
-TEST_F(MailReaderTest, TaskReadsFormDatesPlainRichTextAndFlags)
-{
+TEST_F(MailReaderTest, TaskReadsFormDatesPlainRichTextAndFlags) {
     DxlBuilder b;
     b.AddForm("Task", {{"Subject", "text"},
                        {"StartDate", "datetime"},
@@ -215,8 +204,7 @@ TEST_F(MailReaderTest, TaskReadsFormDatesPlainRichTextAndFlags)
     EXPECT_EQ(t.isRepeating, 0);
 }
 
-TEST(HtmlItemTextTest, ReadsUtf16OrEightBitAfterTheTypeWord)
-{
+TEST(HtmlItemTextTest, ReadsUtf16OrEightBitAfterTheTypeWord) {
     using Bytes = std::vector<std::uint8_t>;
     EXPECT_EQ(HtmlItemText(Bytes{21, 0, 'h', 0, 'i', 0}), "hi");
     EXPECT_EQ(HtmlItemText(Bytes{21, 0, 'h', 0, 'i', 0, 0, 0, 'x', 0}), "hi");

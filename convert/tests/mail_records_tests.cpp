@@ -6,8 +6,7 @@
 
 namespace {
 
-TEST(DateTextTest, FormatsWithoutLeadingZerosAndReadsBack)
-{
+TEST(DateTextTest, FormatsWithoutLeadingZerosAndReadsBack) {
     const DateParts parts{2018, 7, 3, 9, 5, 0};
     EXPECT_EQ(FormatDateText(parts), "7/3/2018 9:5:0");
     DateParts read;
@@ -17,20 +16,26 @@ TEST(DateTextTest, FormatsWithoutLeadingZerosAndReadsBack)
     EXPECT_EQ(read, (DateParts{1999, 12, 31, 23, 59, 59}));
 }
 
-TEST(DateTextTest, RefusesTextsThatAreNoDate)
-{
-    const char *bad[] = {"",          "7/3/2018",          "2/30/2018 1:1:1", "13/1/2018 1:1:1",
-                         "1/1/0 1:1:1", "1/1/2018 24:0:0", "1/1/2018 1:60:0", "x/1/2018 1:1:1",
-                         " 1/1/2018 1:1:1", "1/1/2018 1:1:1 PM", "99999999/1/1 1:1:1"};
-    for (const char *text : bad) {
+TEST(DateTextTest, RefusesTextsThatAreNoDate) {
+    const char* bad[] = {"",
+                         "7/3/2018",
+                         "2/30/2018 1:1:1",
+                         "13/1/2018 1:1:1",
+                         "1/1/0 1:1:1",
+                         "1/1/2018 24:0:0",
+                         "1/1/2018 1:60:0",
+                         "x/1/2018 1:1:1",
+                         " 1/1/2018 1:1:1",
+                         "1/1/2018 1:1:1 PM",
+                         "99999999/1/1 1:1:1"};
+    for (const char* text : bad) {
         DateParts read{1, 2, 3, 4, 5, 6};
         EXPECT_FALSE(ParseDateText(text, read)) << text;
         EXPECT_EQ(read, (DateParts{1, 2, 3, 4, 5, 6})) << "left untouched: " << text;
     }
 }
 
-TEST(RecordsTest, ResetClearsEveryMember)
-{
+TEST(RecordsTest, ResetClearsEveryMember) {
     MailFields mail;
     mail.subject = "s";
     mail.importance = 2;
@@ -44,16 +49,16 @@ TEST(RecordsTest, ResetClearsEveryMember)
     EXPECT_EQ(task, TaskFields{});
 }
 
-TEST(EncodedWordTest, AlwaysOneBase64WordOfTheUtf8Bytes)
-{
+TEST(EncodedWordTest, AlwaysOneBase64WordOfTheUtf8Bytes) {
     EXPECT_EQ(EncodedWord("Hi"), "=?utf-8?B?SGk=?=");
     EXPECT_EQ(EncodedWord(QString::fromUtf8("Grüße")), "=?utf-8?B?R3LDvMOfZQ==?=");
-    EXPECT_EQ(EncodedWord(""), "=?utf-8?B?" "?=");
+    EXPECT_EQ(EncodedWord(""),
+              "=?utf-8?B?"
+              "?=");
     EXPECT_EQ(EncodedWord(QString(200, u'a')).size(), 12 + 268);  // never split
 }
 
-TEST(NdlTextTest, HexIsUpperCaseAndPaddedToEightDigits)
-{
+TEST(NdlTextTest, HexIsUpperCaseAndPaddedToEightDigits) {
     EXPECT_EQ(Hex8(0x5A3), "000005A3");
     EXPECT_EQ(Hex8(0xFFFFFFFFu), "FFFFFFFF");
     EXPECT_EQ(ReplicaText(0xABCDEF01u, 0x5A3), "000005A3:ABCDEF01");

@@ -16,8 +16,7 @@ namespace {
 
 using MailSamplesTest = EmlFixture;
 
-TEST_F(MailSamplesTest, EveryMailAndTaskOfTheSampleDatabase)
-{
+TEST_F(MailSamplesTest, EveryMailAndTaskOfTheSampleDatabase) {
     ASSERT_EQ(session.GetDatabase(MAIL_TEST_SOURCE_DIR "/data/mail.dxl", &database), LNNOERROR);
     ASSERT_EQ(database.Open(), LNNOERROR);
     options.saveDocLinks = 1;
@@ -33,11 +32,9 @@ TEST_F(MailSamplesTest, EveryMailAndTaskOfTheSampleDatabase)
     ASSERT_EQ(database.GetDocumentIDs(&ids), LNNOERROR);
     for (NOTEID id : ids) {
         LNDocument document;
-        if (database.GetDocument(id, &document) != LNNOERROR || document.Open() != LNNOERROR)
-            continue;
+        if (database.GetDocument(id, &document) != LNNOERROR || document.Open() != LNNOERROR) continue;
         LNString form;
-        if (LNCatchStatus([&] { form = document.GetFormName(); }) != LNNOERROR)
-            continue;
+        if (LNCatchStatus([&] { form = document.GetFormName(); }) != LNNOERROR) continue;
         document.Close();
         const bool task = form == "Task";
         if (!task && form != "Memo" && form != "Reply" && form != "NonDelivery Report" &&
@@ -60,12 +57,10 @@ TEST_F(MailSamplesTest, EveryMailAndTaskOfTheSampleDatabase)
         ASSERT_EQ(result, 1) << id;
         // The names the log lists are the parts the message must carry.
         const QString lines = LogText().mid(logBefore);
-        for (const QString &line : lines.split("\r\n")) {
+        for (const QString& line : lines.split("\r\n")) {
             const qsizetype tab = line.indexOf(u'\t');
-            if (!line.startsWith("Link Documents :\t") && !line.startsWith("Attachments:\t"))
-                continue;
-            for (const QString &name : line.mid(tab + 1).split(u',', Qt::SkipEmptyParts))
-                w.names << name;
+            if (!line.startsWith("Link Documents :\t") && !line.startsWith("Attachments:\t")) continue;
+            for (const QString& name : line.mid(tab + 1).split(u',', Qt::SkipEmptyParts)) w.names << name;
         }
         written.push_back(w);
     }
@@ -73,8 +68,7 @@ TEST_F(MailSamplesTest, EveryMailAndTaskOfTheSampleDatabase)
     EXPECT_EQ(counts.errors, 0u) << LogText().toStdString();
 
     QStringList files;
-    for (const Written &w : written)
-        files << w.path;
+    for (const Written& w : written) files << w.path;
     QProcess python;
     python.start("/usr/bin/python3", QStringList{SourceFile("mail_eml_check.py")} + files);
     ASSERT_TRUE(python.waitForFinished(60000));

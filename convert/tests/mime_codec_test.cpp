@@ -12,18 +12,17 @@ namespace {
 QByteArray Bytes(qsizetype n, unsigned seed) {
     std::mt19937 rng(seed);
     QByteArray b(n, Qt::Uninitialized);
-    for (char &c : b)
-        c = static_cast<char>(rng() & 0xFF);
+    for (char& c : b) c = static_cast<char>(rng() & 0xFF);
     return b;
 }
 
-template <class Codec> QByteArray EncodeWith(const QByteArray &in, bool option) {
+template <class Codec>
+QByteArray EncodeWith(const QByteArray& in, bool option) {
     Codec codec;
     codec.SetInput(in);
     codec.SetOption(option);
     return codec.Encode();
 }
-
 
 }  // namespace
 
@@ -32,14 +31,9 @@ TEST(MimeBase64, LineBreakingAt57Bytes) {
         qsizetype inputBytes;
         QList<qsizetype> lineLengths;  // characters per line before each CR LF
     } cases[] = {
-        {0, {}},
-        {1, {4}},
-        {57, {76}},
-        {58, {76, 4}},
-        {114, {76, 76}},
-        {115, {76, 76, 4}},
+        {0, {}}, {1, {4}}, {57, {76}}, {58, {76, 4}}, {114, {76, 76}}, {115, {76, 76, 4}},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         const QByteArray out = EncodeWith<CMimeCodeBase64>(QByteArray(c.inputBytes, 'x'), true);
         QList<qsizetype> got;
         qsizetype start = 0;
@@ -54,11 +48,16 @@ TEST(MimeBase64, LineBreakingAt57Bytes) {
 
 TEST(MimeBase64, KnownVectorsAndRoundTrip) {
     // RFC 4648 section 10.
-    const std::pair<const char *, const char *> vectors[] = {
-        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="},
+    const std::pair<const char*, const char*> vectors[] = {
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
         {"foobar", "Zm9vYmFy"},
     };
-    for (const auto &[plain, encoded] : vectors) {
+    for (const auto& [plain, encoded] : vectors) {
         EXPECT_EQ(EncodeWith<CMimeCodeBase64>(plain, false), QByteArray(encoded));
         EXPECT_EQ(mime::Base64(plain), QByteArray(encoded));
     }
@@ -109,15 +108,15 @@ TEST(MimeQuotedPrintable, Rules) {
         {QByteArray("nul\0x", 5), "nul=00x"},
         {"bare\nlf", "bare\nlf"},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(EncodeWith<CMimeCodeQP>(c.in, false), c.out) << c.in.toStdString();
+    for (const auto& c : cases) EXPECT_EQ(EncodeWith<CMimeCodeQP>(c.in, false), c.out) << c.in.toStdString();
     // With the option on, line breaks are data too.
     EXPECT_EQ(EncodeWith<CMimeCodeQP>("a \r\n.\r\nb", true), "a=20=0D=0A.=0D=0Ab");
 }
 
 TEST(MimeQuotedPrintable, SoftBreaks) {
     // 80 letters: a hard break at the current point after 75 characters.
-    EXPECT_EQ(EncodeWith<CMimeCodeQP>(QByteArray(80, 'a'), false), QByteArray(75, 'a') + "=\r\n" + QByteArray(5, 'a'));
+    EXPECT_EQ(EncodeWith<CMimeCodeQP>(QByteArray(80, 'a'), false),
+              QByteArray(75, 'a') + "=\r\n" + QByteArray(5, 'a'));
     // With a space on the line, the break goes after it and the word moves down.
     const QByteArray words = QByteArray(70, 'a') + " " + QByteArray(10, 'b');
     EXPECT_EQ(EncodeWith<CMimeCodeQP>(words, false), QByteArray(70, 'a') + " =\r\n" + QByteArray(10, 'b'));
@@ -133,18 +132,16 @@ TEST(MimeQuotedPrintable, LinesStayShortSizeBoundsAndDecodeRestores) {
     const char alphabet[] = "ab .=\t\r\n\xE9\x01";
     for (int round = 0; round < 400; ++round) {
         QByteArray in(static_cast<qsizetype>(rng() % 600), Qt::Uninitialized);
-        for (char &c : in)
-            c = alphabet[rng() % (sizeof alphabet - 1)];
-        if (round % 3 == 0)
-            in = Bytes(in.size(), static_cast<unsigned>(round));
+        for (char& c : in) c = alphabet[rng() % (sizeof alphabet - 1)];
+        if (round % 3 == 0) in = Bytes(in.size(), static_cast<unsigned>(round));
         CMimeCodeQP codec;
         codec.SetInput(in);
         const QByteArray out = codec.Encode();
         ASSERT_EQ(out.size(), codec.EncodedSizeExact());
         ASSERT_LE(out.size(), codec.EncodedSize()) << "estimate must bound the output";
         // Lines split at any CR or LF the input had; none may exceed 76 characters.
-        for (const QByteArray &line : out.split('\n'))
-            for (const QByteArray &piece : line.split('\r'))
+        for (const QByteArray& line : out.split('\n'))
+            for (const QByteArray& piece : line.split('\r'))
                 ASSERT_LE(piece.size(), 76) << piece.toStdString();
         CMimeCodeQP decoder;
         decoder.SetInput(out);
@@ -152,8 +149,7 @@ TEST(MimeQuotedPrintable, LinesStayShortSizeBoundsAndDecodeRestores) {
     }
     // The worst case of the estimate: short words alternating with 73-letter runs.
     QByteArray worst;
-    for (int i = 0; i < 50; ++i)
-        worst += "x " + QByteArray(73, 'y') + " z";
+    for (int i = 0; i < 50; ++i) worst += "x " + QByteArray(73, 'y') + " z";
     CMimeCodeQP codec;
     codec.SetInput(worst);
     EXPECT_LE(codec.EncodedSizeExact(), codec.EncodedSize());
@@ -173,16 +169,16 @@ TEST(MimeCodeBase, IdentityCopiesWithinCapacity) {
 }
 
 TEST(MimeTransferRegistry, NamesAndFallback) {
-    auto &registry = TransferCodecRegistry::Instance();
+    auto& registry = TransferCodecRegistry::Instance();
     const QByteArray in(58, 'q');
-    auto encoded = [&](const char *name) {
+    auto encoded = [&](const char* name) {
         auto codec = registry.Create(QString::fromLatin1(name));
         codec->SetInput(in);
         return codec->Encode();
     };
     EXPECT_EQ(encoded("BASE64"), EncodeWith<CMimeCodeBase64>(in, true));
     EXPECT_EQ(encoded("Quoted-Printable"), EncodeWith<CMimeCodeQP>(in, false));
-    for (const char *identity : {"7bit", "8bit", "", "binary", "x-unknown"})
+    for (const char* identity : {"7bit", "8bit", "", "binary", "x-unknown"})
         EXPECT_EQ(encoded(identity), in) << identity;
 }
 
@@ -195,13 +191,12 @@ TEST(MimeEncodedWord, BWordsSplitAtCharacterBoundaries) {
     EXPECT_EQ(word.Encode(), "=?utf-8?B?SGVsbG8=?=");
     // 30 two-byte characters: 60 bytes; a 45-byte word would end inside a character.
     QByteArray text;
-    for (int i = 0; i < 30; ++i)
-        text += "\xC3\xA9";
+    for (int i = 0; i < 30; ++i) text += "\xC3\xA9";
     word.SetInput(text);
     const QList<QByteArray> words = word.Encode().split(' ');
     ASSERT_EQ(words.size(), 2);
     QByteArray joined;
-    for (const QByteArray &w : words) {
+    for (const QByteArray& w : words) {
         ASSERT_TRUE(w.startsWith("=?utf-8?B?") && w.endsWith("?="));
         const QByteArray bytes = QByteArray::fromBase64(w.mid(10, w.size() - 12));
         EXPECT_TRUE(QString::fromUtf8(bytes).toUtf8() == bytes) << "word holds a split character";
@@ -222,7 +217,7 @@ TEST(MimeEncodedWord, QWordsEscapeAndSplit) {
     // Words hold at most 68 - charset length characters of encoded text.
     const QByteArray hundred(100, '\xE9');
     word.SetInput(hundred);
-    for (const QByteArray &w : word.Encode().split(' ')) {
+    for (const QByteArray& w : word.Encode().split(' ')) {
         ASSERT_TRUE(w.startsWith("=?iso-8859-1?Q?") && w.endsWith("?="));
         EXPECT_LE(w.size() - 17, 68 - 10);
     }
@@ -237,9 +232,9 @@ TEST(MimeEncodedWord, QWordsEscapeAndSplit) {
 }
 
 TEST(MimeTransferRegistry, RegisteringAgainReplaces) {
-    auto &registry = TransferCodecRegistry::Instance();
+    auto& registry = TransferCodecRegistry::Instance();
     const QByteArray in = "a=b";
-    auto encoded = [&](const char *name) {
+    auto encoded = [&](const char* name) {
         auto codec = registry.Create(QString::fromLatin1(name));
         codec->SetInput(in);
         return codec->Encode();

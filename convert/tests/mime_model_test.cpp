@@ -13,24 +13,23 @@
 
 namespace {
 
-QByteArray Serialized(const CMimeHeader &m) {
+QByteArray Serialized(const CMimeHeader& m) {
     const std::optional<QByteArray> out = m.Serialize();
     EXPECT_TRUE(out.has_value());
     return out.value_or(QByteArray());
 }
 
-QString TypeValue(const CMimeHeader &m) {
-    const CMimeHeaderField *f = m.FindField(QStringLiteral("content-type"));
+QString TypeValue(const CMimeHeader& m) {
+    const CMimeHeaderField* f = m.FindField(QStringLiteral("content-type"));
     return f ? f->value : QString();
 }
 
 // Runs the body of a test under another time zone and puts the old one back. The zones are
 // POSIX TZ strings with fixed offsets, so no time-zone database is needed.
 class ZoneScope {
-public:
-    explicit ZoneScope(const char *zone) {
-        if (const char *old = std::getenv("TZ"))
-            old_ = old;
+  public:
+    explicit ZoneScope(const char* zone) {
+        if (const char* old = std::getenv("TZ")) old_ = old;
         had_ = std::getenv("TZ") != nullptr;
         setenv("TZ", zone, 1);
         tzset();
@@ -43,7 +42,7 @@ public:
         tzset();
     }
 
-private:
+  private:
     std::string old_;
     bool had_ = false;
 };
@@ -61,7 +60,8 @@ TEST(MimeHeader, PutFieldKeepsTheFirstPosition) {
     EXPECT_EQ(h.Fields()[0].value, QStringLiteral("two"));
     EXPECT_EQ(h.Fields()[0].charset, QStringLiteral("utf-8"));
     h.PutField(QStringLiteral("subject"), QStringLiteral("three"), QString());
-    EXPECT_FALSE(h.FindField(QStringLiteral("Subject"))->charset.isNull()) << "a null charset is stored as empty";
+    EXPECT_FALSE(h.FindField(QStringLiteral("Subject"))->charset.isNull())
+        << "a null charset is stored as empty";
     EXPECT_EQ(h.FindField(QStringLiteral("from"))->value, QStringLiteral("a@b"));
     EXPECT_EQ(h.FindField(QStringLiteral("To")), nullptr);
     EXPECT_EQ(Serialized(h), QByteArray("subject: three\r\nFrom: a@b\r\n\r\n"));
@@ -71,15 +71,17 @@ TEST(MimeHeader, PutFieldKeepsTheFirstPosition) {
 
 TEST(MimeHeader, Parameters) {
     const struct {
-        const char *initial;
-        const char *parameter;
+        const char* initial;
+        const char* parameter;
         QString value;
-        const char *result;
+        const char* result;
     } cases[] = {
         {"text/plain", "charset", QStringLiteral("UTF-8"), "text/plain; charset=\"UTF-8\""},
         {"text/plain; charset=us-ascii", "charset", QStringLiteral("UTF-8"), "text/plain; charset=\"UTF-8\""},
-        {"text/plain; CHARSET = \"old\" ; format=flowed", "charset", QStringLiteral("x"), "text/plain; CHARSET = \"x\" ; format=flowed"},
-        {"text/plain;;  charset=a.b-c; x=1", "charset", QStringLiteral("d"), "text/plain;;  charset=\"d\"; x=1"},
+        {"text/plain; CHARSET = \"old\" ; format=flowed", "charset", QStringLiteral("x"),
+         "text/plain; CHARSET = \"x\" ; format=flowed"},
+        {"text/plain;;  charset=a.b-c; x=1", "charset", QStringLiteral("d"),
+         "text/plain;;  charset=\"d\"; x=1"},
         {"text/plain; charsetx=1", "charset", QStringLiteral("d"), "text/plain; charsetx=1; charset=\"d\""},
         // A ';' inside a quoted value starts no parameter.
         {"application/octet-stream; name=\"x; charset=evil\"", "charset", QStringLiteral("u"),
@@ -89,7 +91,7 @@ TEST(MimeHeader, Parameters) {
         {"a/b", "name", QStringLiteral("\""), "a/b; name=\"\""},
         {"a/b", "name", QStringLiteral("say \"hi\\"), "a/b; name=\"say \\\"hi\\\\\""},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         CMimeHeader h;
         h.PutField(QStringLiteral("Content-Type"), QString::fromLatin1(c.initial));
         h.SetParameter(QStringLiteral("Content-Type"), QString::fromLatin1(c.parameter), c.value);
@@ -97,7 +99,8 @@ TEST(MimeHeader, Parameters) {
     }
     CMimeHeader h;
     h.PutField(QStringLiteral("Content-Type"), QStringLiteral("a/b; name=\"say \\\"hi\\\"\"; x=y"));
-    EXPECT_EQ(h.Parameter(QStringLiteral("content-type"), QStringLiteral("NAME")), QStringLiteral("say \"hi\""));
+    EXPECT_EQ(h.Parameter(QStringLiteral("content-type"), QStringLiteral("NAME")),
+              QStringLiteral("say \"hi\""));
     EXPECT_EQ(h.Parameter(QStringLiteral("content-type"), QStringLiteral("x")), QStringLiteral("y"));
     EXPECT_EQ(h.Parameter(QStringLiteral("content-type"), QStringLiteral("z")), QString());
 }
@@ -107,19 +110,34 @@ TEST(MimeBody, CharsetNameAndExtensionTable) {
     charset.PutCharset(QStringLiteral("UTF-8"));
     EXPECT_EQ(TypeValue(charset), QStringLiteral("text/plain; charset=\"UTF-8\""));
 
-    const std::pair<const char *, const char *> table[] = {
-        {"a.xml", "application/xml"}, {"a.DOC", "application/msword"}, {"a.rtf", "application/rtf"},
-        {"a.xls", "application/vnd.ms-excel"}, {"a.ppt", "application/vnd.ms-powerpoint"},
-        {"a.pdf", "application/pdf"}, {"a.zip", "application/zip"}, {"a.jpeg", "image/jpeg"},
-        {"a.Jpg", "image/jpeg"}, {"a.gif", "image/gif"}, {"a.tif", "image/tiff"}, {"a.tiff", "image/tiff"},
-        {"a.wav", "audio/basic"}, {"a.mp3", "audio/basic"}, {"a.mpg", "video/mpeg"}, {"a.mpeg", "video/mpeg"},
-        {"archive.tar.gz", "application/octet-stream"}, {"README", "application/octet-stream"},
-        {"x.pdf.exe", "application/octet-stream"}, {"trailing.", "application/octet-stream"},
+    const std::pair<const char*, const char*> table[] = {
+        {"a.xml", "application/xml"},
+        {"a.DOC", "application/msword"},
+        {"a.rtf", "application/rtf"},
+        {"a.xls", "application/vnd.ms-excel"},
+        {"a.ppt", "application/vnd.ms-powerpoint"},
+        {"a.pdf", "application/pdf"},
+        {"a.zip", "application/zip"},
+        {"a.jpeg", "image/jpeg"},
+        {"a.Jpg", "image/jpeg"},
+        {"a.gif", "image/gif"},
+        {"a.tif", "image/tiff"},
+        {"a.tiff", "image/tiff"},
+        {"a.wav", "audio/basic"},
+        {"a.mp3", "audio/basic"},
+        {"a.mpg", "video/mpeg"},
+        {"a.mpeg", "video/mpeg"},
+        {"archive.tar.gz", "application/octet-stream"},
+        {"README", "application/octet-stream"},
+        {"x.pdf.exe", "application/octet-stream"},
+        {"trailing.", "application/octet-stream"},
     };
-    for (const auto &[name, type] : table) {
+    for (const auto& [name, type] : table) {
         CMimeBody part;
         part.PutName(QString::fromLatin1(name));
-        EXPECT_EQ(TypeValue(part), QStringLiteral("%1; name=\"%2\"").arg(QString::fromLatin1(type), QString::fromLatin1(name)));
+        EXPECT_EQ(
+            TypeValue(part),
+            QStringLiteral("%1; name=\"%2\"").arg(QString::fromLatin1(type), QString::fromLatin1(name)));
     }
     // With a Content-Type present only the parameter is set.
     CMimeBody typed;
@@ -129,7 +147,8 @@ TEST(MimeBody, CharsetNameAndExtensionTable) {
 }
 
 TEST(MimeBody, BoundaryGenerationAndMultipartType) {
-    const QRegularExpression pattern(QStringLiteral(R"re(^multipart/mixed; boundary="__=_Part_Boundary_(\d{3})_(\d{6})\.(\d{6})"$)re"));
+    const QRegularExpression pattern(
+        QStringLiteral(R"re(^multipart/mixed; boundary="__=_Part_Boundary_(\d{3})_(\d{6})\.(\d{6})"$)re"));
     int previous = -1;
     for (int i = 0; i < 20; ++i) {
         CMimeMessage m;
@@ -149,18 +168,17 @@ TEST(MimeBody, BoundaryGenerationAndMultipartType) {
         EXPECT_LE(match.captured(3).toInt(), 32767);
     }
     const struct {
-        const char *initial;  // nullptr: no Content-Type field
-        const char *result;
+        const char* initial;  // nullptr: no Content-Type field
+        const char* result;
     } cases[] = {
         {nullptr, "multipart/mixed; boundary=\"b1\""},
         {"text/html; charset=\"UTF-8\"", "multipart/mixed; boundary=\"b1\""},
         {"multipart/alternative", "multipart/alternative; boundary=\"b1\""},
         {"Multipart/Mixed ; boundary=old", "Multipart/Mixed ; boundary=\"b1\""},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         CMimeBody b;
-        if (c.initial)
-            b.PutContentType(QString::fromLatin1(c.initial));
+        if (c.initial) b.PutContentType(QString::fromLatin1(c.initial));
         b.PutBoundary(QStringLiteral("b1"));
         EXPECT_EQ(TypeValue(b), QString::fromLatin1(c.result));
         EXPECT_EQ(b.Boundary(), QStringLiteral("b1"));
@@ -169,9 +187,9 @@ TEST(MimeBody, BoundaryGenerationAndMultipartType) {
 
 TEST(MimeMessage, DateAndItsOffset) {
     const struct {
-        const char *zone;
+        const char* zone;
         int y, mo, d, h, mi, s;
-        const char *text;  // nullptr: no Date field
+        const char* text;  // nullptr: no Date field
     } cases[] = {
         {"IST-5:30", 2018, 7, 3, 10, 5, 9, "Tue, 3 Jul 2018 10:05:09 +0530"},
         {"UTC0", 2000, 2, 29, 0, 0, 0, "Tue, 29 Feb 2000 00:00:00 +0000"},
@@ -183,11 +201,11 @@ TEST(MimeMessage, DateAndItsOffset) {
         {"UTC0", 2020, 13, 1, 0, 0, 0, nullptr},
         {"UTC0", -2147483647, 1, 1, 0, 0, 0, nullptr},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         ZoneScope zone(c.zone);
         CMimeMessage m;
         EXPECT_EQ(m.PutDate(c.y, c.mo, c.d, c.h, c.mi, c.s), c.text != nullptr) << c.zone << " " << c.y;
-        const CMimeHeaderField *date = m.FindField(QStringLiteral("Date"));
+        const CMimeHeaderField* date = m.FindField(QStringLiteral("Date"));
         if (!c.text) {
             EXPECT_EQ(date, nullptr);
             continue;
@@ -201,27 +219,31 @@ TEST(MimeMessage, WriterLayoutByteForByte) {
     CMimeMessage m;
     mime_samples::BuildWriterLayout(m);
     const QByteArray line76 = QByteArray(57, 'z').toBase64();
-    const QByteArray expected = "From: =?utf-8?B?QQ==?= <a@b>\r\n"
-                                "To: =?utf-8?B?Qw==?= <c@d>\r\n"
-                                "CC: =?utf-8?B?RQ==?= <e@f>\r\n"
-                                "BCC: =?utf-8?B?Rw==?= <g@h>\r\n"
-                                "Subject: =?utf-8?B?SGk=?=\r\n"
-                                "Content-Type: multipart/mixed; boundary=\"B\"\r\n"
-                                "\r\n--B\r\n"
-                                "Content-Type: text/html; charset=\"UTF-8\"\r\n"
-                                "Content-Transfer-Encoding: 8bit\r\n"
-                                "\r\n<p>x</p>"
-                                "\r\n--B\r\n"
-                                "Content-Transfer-Encoding: base64\r\n"
-                                "Content-Type: application/octet-stream; name=\"=?utf-8?B?YS9iLnR4dA==?=\"\r\n"
-                                "\r\n" + line76 + "\r\neg==\r\n"
-                                "\r\n--B--\r\n";
+    const QByteArray expected =
+        "From: =?utf-8?B?QQ==?= <a@b>\r\n"
+        "To: =?utf-8?B?Qw==?= <c@d>\r\n"
+        "CC: =?utf-8?B?RQ==?= <e@f>\r\n"
+        "BCC: =?utf-8?B?Rw==?= <g@h>\r\n"
+        "Subject: =?utf-8?B?SGk=?=\r\n"
+        "Content-Type: multipart/mixed; boundary=\"B\"\r\n"
+        "\r\n--B\r\n"
+        "Content-Type: text/html; charset=\"UTF-8\"\r\n"
+        "Content-Transfer-Encoding: 8bit\r\n"
+        "\r\n<p>x</p>"
+        "\r\n--B\r\n"
+        "Content-Transfer-Encoding: base64\r\n"
+        "Content-Type: application/octet-stream; name=\"=?utf-8?B?YS9iLnR4dA==?=\"\r\n"
+        "\r\n" +
+        line76 +
+        "\r\neg==\r\n"
+        "\r\n--B--\r\n";
     EXPECT_EQ(Serialized(m), expected);
 
     // The lone empty part is an empty header between the delimiters.
     CMimeMessage empty;
     mime_samples::BuildLoneEmptyPart(empty);
-    EXPECT_EQ(Serialized(empty), QByteArray("Content-Type: multipart/mixed; boundary=\"B\"\r\n\r\n--B\r\n\r\n\r\n--B--\r\n"));
+    EXPECT_EQ(Serialized(empty),
+              QByteArray("Content-Type: multipart/mixed; boundary=\"B\"\r\n\r\n--B\r\n\r\n\r\n--B--\r\n"));
 }
 
 TEST(MimeBody, MultipartWithoutBoundaryFails) {
@@ -239,14 +261,15 @@ TEST(MimeBody, MultipartWithoutBoundaryFails) {
 }
 
 TEST(MimeBody, MeasureSizeBoundsEverySample) {
-    for (const auto &sample : mime_samples::All()) {
-        const CMimeMessage &m = *sample.message;
+    for (const auto& sample : mime_samples::All()) {
+        const CMimeMessage& m = *sample.message;
         const qint64 measured = m.MeasureSize();
         QByteArray buffer(measured + 16, '\x7F');
         const qint64 written = m.WriteTo(buffer.data(), measured);
         ASSERT_GE(written, 0) << sample.name.toStdString();
         EXPECT_LE(written, measured) << sample.name.toStdString();
-        EXPECT_EQ(buffer.right(16), QByteArray(16, '\x7F')) << "wrote past the capacity: " << sample.name.toStdString();
+        EXPECT_EQ(buffer.right(16), QByteArray(16, '\x7F'))
+            << "wrote past the capacity: " << sample.name.toStdString();
         // A short buffer receives a prefix of the same bytes.
         const QByteArray full = buffer.left(written);
         for (qint64 capacity : {qint64(0), qint64(1), written / 3, written / 2, written - 1}) {
@@ -286,7 +309,7 @@ TEST(MimeBody, ContentRules) {
         quint64 size;
         bool stored;
     } sizes[] = {{0, false}, {CMimeBody::kMaxFileContent, false}, {(quint64(1) << 32) | 4, false}, {4, true}};
-    for (const auto &s : sizes) {
+    for (const auto& s : sizes) {
         CMimeBody file;
         EXPECT_TRUE(file.PutFileContent(QStringLiteral("C:\\dir\\sub\\a.zip"), tiny, s.size));
         EXPECT_EQ(file.ContentSize(), s.stored ? 4u : 0u) << s.size;
@@ -299,11 +322,13 @@ TEST(MimeBody, ContentRules) {
     EXPECT_EQ(big.ContentSize(), CMimeBody::kMaxFileContent - 1);
     EXPECT_TRUE(big.PutFileContent(QStringLiteral("bigger.bin"), atLimit));
     EXPECT_EQ(big.ContentSize(), CMimeBody::kMaxFileContent - 1) << "content is left as it was";
-    EXPECT_EQ(big.Parameter(QStringLiteral("Content-Type"), QStringLiteral("name")), QStringLiteral("bigger.bin"));
+    EXPECT_EQ(big.Parameter(QStringLiteral("Content-Type"), QStringLiteral("name")),
+              QStringLiteral("bigger.bin"));
     // Only a backslash separates folders: '/' belongs to base64 inside an encoded word.
     CMimeBody slash;
     slash.PutFileContent(QStringLiteral("=?utf-8?B?YS9i?="), QByteArray("x"));
-    EXPECT_EQ(slash.Parameter(QStringLiteral("Content-Type"), QStringLiteral("name")), QStringLiteral("=?utf-8?B?YS9i?="));
+    EXPECT_EQ(slash.Parameter(QStringLiteral("Content-Type"), QStringLiteral("name")),
+              QStringLiteral("=?utf-8?B?YS9i?="));
 
     CMimeMessage m;
     m.PutBoundary();
@@ -316,14 +341,23 @@ TEST(MimeBody, ContentRules) {
 }
 
 // A literal with embedded NULs, without its terminator.
-template <size_t N> QByteArray Raw(const char (&text)[N]) { return QByteArray(text, N - 1); }
+template <size_t N>
+QByteArray Raw(const char (&text)[N]) {
+    return QByteArray(text, N - 1);
+}
 
 TEST(MimeBody, SeededMutationFuzzOfTheModel) {
     // Pieces are NUL-separated groups of four: operation, then up to three arguments.
     const QByteArray seeds[] = {
-        Raw("\x00Subject\0Gr\xC3\xBC\xC3\x9F" "e\0utf-8\0\x01\0\0\0\x02\0\0\0\x04hello\0\0\0"),
-        Raw("\x01" "b\0\0\0\x02\0\0\0\x05x\0\0\0\x06" "a\\b.pdf\0data\0\0\x07" "Content-Type\0name\0v\"q\0"),
-        Raw("\x03\0\0\0\x01\0\0\0\x03\0\0\0\x04" "deep\0\0\0\x05" "abc\0\0\0"),
+        Raw("\x00Subject\0Gr\xC3\xBC\xC3\x9F"
+            "e\0utf-8\0\x01\0\0\0\x02\0\0\0\x04hello\0\0\0"),
+        Raw("\x01"
+            "b\0\0\0\x02\0\0\0\x05x\0\0\0\x06"
+            "a\\b.pdf\0data\0\0\x07"
+            "Content-Type\0name\0v\"q\0"),
+        Raw("\x03\0\0\0\x01\0\0\0\x03\0\0\0\x04"
+            "deep\0\0\0\x05"
+            "abc\0\0\0"),
     };
     std::mt19937 rng(7);
     int runs = 0;
@@ -332,13 +366,23 @@ TEST(MimeBody, SeededMutationFuzzOfTheModel) {
         for (int e = 0, edits = 1 + static_cast<int>(rng() % 6); e < edits && !data.isEmpty(); ++e) {
             const qsizetype at = static_cast<qsizetype>(rng() % static_cast<unsigned>(data.size()));
             switch (rng() % 4) {
-            case 0: data[at] = static_cast<char>(rng() & 0xFF); break;
-            case 1: data.remove(at, 1 + static_cast<qsizetype>(rng() % 3)); break;
-            case 2: data.insert(at, data.mid(at, 1 + static_cast<qsizetype>(rng() % 12))); break;
-            default: data.insert(at, "\r\n\"=?\0;"[rng() % 7]); break;
+                case 0:
+                    data[at] = static_cast<char>(rng() & 0xFF);
+                    break;
+                case 1:
+                    data.remove(at, 1 + static_cast<qsizetype>(rng() % 3));
+                    break;
+                case 2:
+                    data.insert(at, data.mid(at, 1 + static_cast<qsizetype>(rng() % 12)));
+                    break;
+                default:
+                    data.insert(at, "\r\n\"=?\0;"[rng() % 7]);
+                    break;
             }
         }
-        ASSERT_EQ(FuzzMimeMessage(reinterpret_cast<const uint8_t *>(data.constData()), static_cast<size_t>(data.size())), 0);
+        ASSERT_EQ(FuzzMimeMessage(reinterpret_cast<const uint8_t*>(data.constData()),
+                                  static_cast<size_t>(data.size())),
+                  0);
         ++runs;
     }
     EXPECT_EQ(runs, 3000);

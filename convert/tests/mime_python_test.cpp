@@ -22,21 +22,20 @@ struct Leaf {
     QByteArray payload;
 };
 
-QString MediaType(const CMimeBody &part) {
-    const CMimeHeaderField *f = part.FindField(QStringLiteral("Content-Type"));
-    if (!f)
-        return QStringLiteral("text/plain");
+QString MediaType(const CMimeBody& part) {
+    const CMimeHeaderField* f = part.FindField(QStringLiteral("Content-Type"));
+    if (!f) return QStringLiteral("text/plain");
     return f->value.section(u';', 0, 0).trimmed().toLower();
 }
 
-void CollectLeaves(const CMimeBody &part, QList<Leaf> &out) {
+void CollectLeaves(const CMimeBody& part, QList<Leaf>& out) {
     if (!part.Parts().empty()) {
-        for (const auto &child : part.Parts())
-            CollectLeaves(*child, out);
+        for (const auto& child : part.Parts()) CollectLeaves(*child, out);
         return;
     }
     const QString name = part.Parameter(QStringLiteral("Content-Type"), QStringLiteral("name"));
-    out.append({MediaType(part), name.isEmpty() ? QString() : DecodeFieldText(name.toUtf8()), part.Content()});
+    out.append(
+        {MediaType(part), name.isEmpty() ? QString() : DecodeFieldText(name.toUtf8()), part.Content()});
 }
 
 }  // namespace
@@ -62,27 +61,28 @@ TEST(MimePython, IndependentParserAgrees) {
     ASSERT_EQ(results.size(), static_cast<qsizetype>(samples.size()));
 
     for (size_t i = 0; i < samples.size(); ++i) {
-        const mime_samples::Sample &sample = samples[i];
+        const mime_samples::Sample& sample = samples[i];
         SCOPED_TRACE(sample.name.toStdString());
         const QJsonObject result = results[static_cast<qsizetype>(i)].toObject();
-        for (const QJsonValue &defect : result[QStringLiteral("defects")].toArray()) {
+        for (const QJsonValue& defect : result[QStringLiteral("defects")].toArray()) {
             // The EML layout puts the attachment name's encoded word in double quotes; the
             // parser notes that and still decodes the name, which is compared below.
-            if (defect.toString() == QStringLiteral("header Content-Type: encoded word inside quoted string") ||
-                defect.toString() == QStringLiteral("header Content-Type: missing trailing whitespace after encoded-word"))
+            if (defect.toString() ==
+                    QStringLiteral("header Content-Type: encoded word inside quoted string") ||
+                defect.toString() ==
+                    QStringLiteral("header Content-Type: missing trailing whitespace after encoded-word"))
                 continue;
             ADD_FAILURE() << "defect: " << defect.toString().toStdString();
         }
 
         QStringList names;
-        for (const CMimeHeaderField &field : sample.message->Fields())
-            names.append(field.name);
+        for (const CMimeHeaderField& field : sample.message->Fields()) names.append(field.name);
         QStringList parsedNames;
-        for (const QJsonValue &name : result[QStringLiteral("header_names")].toArray())
+        for (const QJsonValue& name : result[QStringLiteral("header_names")].toArray())
             parsedNames.append(name.toString());
         EXPECT_EQ(parsedNames, names);
         const QJsonObject headers = result[QStringLiteral("headers")].toObject();
-        for (const auto &[name, value] : sample.headers)
+        for (const auto& [name, value] : sample.headers)
             EXPECT_EQ(headers[name].toString().toStdString(), value.toStdString()) << name.toStdString();
 
         QList<Leaf> expected;
@@ -91,9 +91,13 @@ TEST(MimePython, IndependentParserAgrees) {
         ASSERT_EQ(leaves.size(), expected.size());
         for (qsizetype k = 0; k < leaves.size(); ++k) {
             const QJsonObject leaf = leaves[k].toObject();
-            EXPECT_EQ(leaf[QStringLiteral("type")].toString().toStdString(), expected[k].type.toStdString()) << "leaf " << k;
-            EXPECT_EQ(leaf[QStringLiteral("filename")].toString().toStdString(), expected[k].filename.toStdString()) << "leaf " << k;
-            const QByteArray payload = QByteArray::fromBase64(leaf[QStringLiteral("payload")].toString().toLatin1());
+            EXPECT_EQ(leaf[QStringLiteral("type")].toString().toStdString(), expected[k].type.toStdString())
+                << "leaf " << k;
+            EXPECT_EQ(leaf[QStringLiteral("filename")].toString().toStdString(),
+                      expected[k].filename.toStdString())
+                << "leaf " << k;
+            const QByteArray payload =
+                QByteArray::fromBase64(leaf[QStringLiteral("payload")].toString().toLatin1());
             EXPECT_EQ(payload.size(), expected[k].payload.size()) << "leaf " << k;
             EXPECT_TRUE(payload == expected[k].payload) << "leaf " << k << " content differs";
         }

@@ -16,16 +16,15 @@ namespace {
 const QByteArray kGifA = QByteArray("GIF89a") + QByteArray(30, 'a');
 const QByteArray kGifB = QByteArray("GIF87a") + QByteArray(20, 'b');
 
-std::string Picture(const QByteArray &bytes) {
-    return "<picture width='10px' height='10px'><gif>" + bytes.toBase64().toStdString() +
-           "</gif></picture>";
+std::string Picture(const QByteArray& bytes) {
+    return "<picture width='10px' height='10px'><gif>" + bytes.toBase64().toStdString() + "</gif></picture>";
 }
 
 const std::string kSection =
     "<section><sectiontitle><run>Details</run></sectiontitle><par>inside</par></section>";
 
 class HtmlBodyConverterTest : public testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         static LNNotesSession session;
         if (!session.IsInitialized()) {
@@ -36,19 +35,16 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         DxlBuilder b;
-        pictures_ = b.AddDocument("Memo")
-                        .Text("Subject", "Pictures")
-                        .RichText("Body", "<par>Two <run><font style='bold'/>pictures</run>:</par><par>" +
-                                              Picture(kGifA) + "</par><par>" + Picture(kGifB) +
-                                              "</par>" + kSection)
-                        .Id();
+        pictures_ =
+            b.AddDocument("Memo")
+                .Text("Subject", "Pictures")
+                .RichText("Body", "<par>Two <run><font style='bold'/>pictures</run>:</par><par>" +
+                                      Picture(kGifA) + "</par><par>" + Picture(kGifB) + "</par>" + kSection)
+                .Id();
         std::string words;
         for (int i = 0; i < 6000; ++i) words += "word" + std::to_string(i) + " ";
         long_ = b.AddDocument("Memo").RichText("Body", "<par>" + words + "</par>").Id();
-        throwing_ = b.AddDocument("Memo")
-                        .RichText("Body", kSection)
-                        .ThrowStatus(LNERR_NOTE_DAMAGED)
-                        .Id();
+        throwing_ = b.AddDocument("Memo").RichText("Body", kSection).ThrowStatus(LNERR_NOTE_DAMAGED).Id();
         plainBody_ = b.AddDocument("Memo").Text("Body", "plain <text>").Id();
         noBody_ = b.AddDocument("Memo").Text("Subject", "none").Id();
         contact_ = b.AddDocument("Person")
@@ -62,7 +58,7 @@ protected:
     }
 
     void TearDown() override {
-        for (LNDocument &d : opened_) d.Close();
+        for (LNDocument& d : opened_) d.Close();
         db_.Close();
         NotesMemoryDatabases::Remove("/mem/richtext.nsf");
     }
@@ -102,7 +98,7 @@ TEST_F(HtmlBodyConverterTest, PicturesBecomeFilesThatTheHtmlPointsTo) {
     ASSERT_EQ(files.size(), 2);
     const QRegularExpression name("^Body[01][0-9A-F]+\\.gif$");
     QList<QByteArray> contents;
-    for (const QString &file : files) {
+    for (const QString& file : files) {
         EXPECT_TRUE(name.match(file).hasMatch()) << file.toStdString();
         EXPECT_TRUE(html.contains("<img src=\"" + Folder() + file + "\""));
         QFile f(Folder() + file);
@@ -224,7 +220,7 @@ TEST(HtmlBodyConverterSamples, EveryRichTextDocumentOfTheSampleMailDatabaseConve
         if (db.GetDocument(id, &document) != LNNOERROR || document.Open() != LNNOERROR) continue;
         bool hasRichText = false;
         LNCatchStatus([&] {
-            for (const LNItem &item : document.GetItems())
+            for (const LNItem& item : document.GetItems())
                 hasRichText = hasRichText || item.GetType() == LNITEMTYPE_RICHTEXT;
         });
         HtmlBodyConverter c;

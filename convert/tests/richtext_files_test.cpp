@@ -12,13 +12,13 @@
 
 namespace {
 
-mode_t ModeOf(const QString &path) {
+mode_t ModeOf(const QString& path) {
     struct stat st {};
     EXPECT_EQ(lstat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
     return st.st_mode & 0777;
 }
 
-QByteArray ReadAll(const QString &path) {
+QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }

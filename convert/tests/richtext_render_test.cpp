@@ -9,7 +9,7 @@
 
 namespace {
 
-QString Fragment(const QString &body, const RichTextHtmlOptions &options = {}) {
+QString Fragment(const QString& body, const RichTextHtmlOptions& options = {}) {
     QString html;
     EXPECT_TRUE(RenderRichTextFragment("<richtext>" + body + "</richtext>", "Body", options, &html))
         << body.toStdString();
@@ -17,30 +17,31 @@ QString Fragment(const QString &body, const RichTextHtmlOptions &options = {}) {
 }
 
 struct RenderCase {
-    const char *name;
-    const char *dxl;
-    std::vector<const char *> present;
-    std::vector<const char *> absent;
+    const char* name;
+    const char* dxl;
+    std::vector<const char*> present;
+    std::vector<const char*> absent;
 };
 
 class RenderTest : public testing::TestWithParam<RenderCase> {};
 
 TEST_P(RenderTest, ShowsTheElementAsHtml) {
-    const RenderCase &c = GetParam();
+    const RenderCase& c = GetParam();
     const QString html = Fragment(QString::fromUtf8(c.dxl));
-    for (const char *p : c.present)
+    for (const char* p : c.present)
         EXPECT_TRUE(html.contains(QString::fromUtf8(p))) << "missing " << p << "\nin " << html.toStdString();
-    for (const char *a : c.absent)
-        EXPECT_FALSE(html.contains(QString::fromUtf8(a))) << "unexpected " << a << "\nin " << html.toStdString();
+    for (const char* a : c.absent)
+        EXPECT_FALSE(html.contains(QString::fromUtf8(a)))
+            << "unexpected " << a << "\nin " << html.toStdString();
 }
 
 const RenderCase kRenderCases[] = {
     {"FontsAndAlignment",
      "<pardef id='1' align='center' leftmargin='1.5in'/><par def='1'><run><font size='14pt' "
      "style='bold italic underline strikethrough' name='Arial' color='red'/>Hi</run></par>",
-     {"<div style=\"text-align:center;margin-left:0.5in\">", "font-family:&#39;Arial&#39;",
-      "font-size:14pt", "font-weight:bold", "font-style:italic",
-      "text-decoration:underline line-through", "color:#ff0000", ">Hi</span></div>"},
+     {"<div style=\"text-align:center;margin-left:0.5in\">", "font-family:&#39;Arial&#39;", "font-size:14pt",
+      "font-weight:bold", "font-style:italic", "text-decoration:underline line-through", "color:#ff0000",
+      ">Hi</span></div>"},
      {}},
     {"FontNameCannotLeaveTheStyle",
      "<par><run><font name='x&apos;;}&lt;/style&gt;&quot;' color='#12ab9Z'/>t</run></par>",
@@ -146,7 +147,7 @@ const RenderCase kRenderCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Elements, RenderTest, testing::ValuesIn(kRenderCases),
-                         [](const testing::TestParamInfo<RenderCase> &p) {
+                         [](const testing::TestParamInfo<RenderCase>& p) {
                              return std::string(p.param.name);
                          });
 
@@ -174,8 +175,10 @@ TEST(RenderDocument, WrapsTheFragmentAndFailsOnBrokenXml) {
     EXPECT_TRUE(html.contains("<body>\r\n<div>x</div>\r\n</body></html>"));
     EXPECT_FALSE(RenderRichTextHtml("<richtext/>", "Body").isEmpty());
 
-    for (const char *broken : {"", "<richtext><par>x</richtext>", "<richtext><par>&bogus;</par>"
-                               "</richtext>", "not xml at all", "<richtext><par>x</par>"}) {
+    for (const char* broken : {"", "<richtext><par>x</richtext>",
+                               "<richtext><par>&bogus;</par>"
+                               "</richtext>",
+                               "not xml at all", "<richtext><par>x</par>"}) {
         EXPECT_TRUE(RenderRichTextHtml(broken, "Body").isEmpty()) << broken;
     }
 }
@@ -187,7 +190,7 @@ TEST(RenderLimits, LongTextComesBackWholeInShortLines) {
     EXPECT_EQ(html.count(QStringLiteral("w\u00e9rd")), 20000);
     EXPECT_EQ(html.count(u'x'), 50000);
     // Lines with spaces stay within what an 8bit MIME part allows (RFC 5322: 998 octets).
-    for (const QString &line : html.split("\r\n"))
+    for (const QString& line : html.split("\r\n"))
         if (line.contains(u' ')) {
             EXPECT_LE(line.toUtf8().size(), 998);
         }
@@ -200,9 +203,9 @@ TEST(RenderLimits, DeepNestingIsCutOffNotFollowed) {
         close.prepend("</tablecell></tablerow></table></block>");
     }
     QString html;
-    ASSERT_TRUE(RenderRichTextFragment("<richtext><par>top</par>" + open + "<par>deep</par>" +
-                                           close + "<par>after</par></richtext>",
-                                       "Body", {}, &html));
+    ASSERT_TRUE(RenderRichTextFragment(
+        "<richtext><par>top</par>" + open + "<par>deep</par>" + close + "<par>after</par></richtext>", "Body",
+        {}, &html));
     EXPECT_TRUE(html.contains("top"));
     EXPECT_TRUE(html.contains("after"));
     EXPECT_FALSE(html.contains("deep"));
@@ -210,12 +213,14 @@ TEST(RenderLimits, DeepNestingIsCutOffNotFollowed) {
     EXPECT_EQ(html.count("<td"), html.count("</td>"));
 }
 
-QString Base64(const QByteArray &bytes) { return QString::fromLatin1(bytes.toBase64()); }
+QString Base64(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toBase64());
+}
 
 TEST(RenderPictures, EachGoodPictureGoesToTheSinkAndIsReferenced) {
     std::vector<RichTextPicture> seen;
     RichTextHtmlOptions options;
-    options.savePicture = [&](const RichTextPicture &picture) {
+    options.savePicture = [&](const RichTextPicture& picture) {
         seen.push_back(picture);
         return "/tmp/x/" + picture.fileName;
     };
@@ -225,16 +230,20 @@ TEST(RenderPictures, EachGoodPictureGoesToTheSinkAndIsReferenced) {
     const QByteArray jpeg = QByteArray("\xFF\xD8\xFF\xE0", 4) + "rest";
     QString gif1Text = Base64(gif1);
     gif1Text.insert(8, "\n  ");  // DXL wraps its base64 lines
-    const QString html = Fragment(
-        "<par><picture width='120px' height='99999999' alttext='a&quot;b'><gif>" + gif1Text +
-            "</gif></picture></par>"
-            "<par><picture><notesbitmap>AAAA</notesbitmap><gif>" + Base64(gif2) +
-            "</gif></picture>"
-            "<picture><png>" + Base64(png) + "</png></picture><picture><jpeg>" + Base64(jpeg) +
-            "</jpeg></picture></par>"
-            "<par><picture alttext='not a gif'><gif>" + Base64("JUNK") + "</gif></picture>"
-            "<picture alttext='bad base64'><gif>R0lG*ODlh</gif></picture></par>",
-        options);
+    const QString html =
+        Fragment("<par><picture width='120px' height='99999999' alttext='a&quot;b'><gif>" + gif1Text +
+                     "</gif></picture></par>"
+                     "<par><picture><notesbitmap>AAAA</notesbitmap><gif>" +
+                     Base64(gif2) +
+                     "</gif></picture>"
+                     "<picture><png>" +
+                     Base64(png) + "</png></picture><picture><jpeg>" + Base64(jpeg) +
+                     "</jpeg></picture></par>"
+                     "<par><picture alttext='not a gif'><gif>" +
+                     Base64("JUNK") +
+                     "</gif></picture>"
+                     "<picture alttext='bad base64'><gif>R0lG*ODlh</gif></picture></par>",
+                 options);
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(seen[0].data, gif1);
     EXPECT_EQ(seen[1].data, gif2);
@@ -262,15 +271,16 @@ TEST(RenderPictures, PictureOverTheSizeLimitIsLeftOut) {
     int saved = 0;
     RichTextHtmlOptions options;
     options.maxPictureBytes = 64;
-    options.savePicture = [&](const RichTextPicture &picture) {
+    options.savePicture = [&](const RichTextPicture& picture) {
         ++saved;
         return picture.fileName;
     };
     const QByteArray fits = QByteArray("GIF89a") + QByteArray(58, 'f');
     const QByteArray tooBig = fits + 'x';
-    const QString html = Fragment("<par><picture><gif>" + Base64(fits) + "</gif></picture>"
-                                  "<picture alttext='big'><gif>" + Base64(tooBig) +
-                                  "</gif></picture></par>",
+    const QString html = Fragment("<par><picture><gif>" + Base64(fits) +
+                                      "</gif></picture>"
+                                      "<picture alttext='big'><gif>" +
+                                      Base64(tooBig) + "</gif></picture></par>",
                                   options);
     EXPECT_EQ(saved, 1);
     EXPECT_EQ(html.count("<img"), 1);
@@ -280,7 +290,7 @@ TEST(RenderPictures, PictureOverTheSizeLimitIsLeftOut) {
 TEST(RenderPictures, ItemNameIsMadeSafeForAFileName) {
     QString fileName;
     RichTextHtmlOptions options;
-    options.savePicture = [&](const RichTextPicture &picture) {
+    options.savePicture = [&](const RichTextPicture& picture) {
         fileName = picture.fileName;
         return QString();  // a sink that fails leaves the picture out
     };
@@ -294,8 +304,8 @@ TEST(RenderPictures, ItemNameIsMadeSafeForAFileName) {
 
 TEST(LiteralFormula, OnlyStringLiteralsHaveAValue) {
     struct Case {
-        const char *formula;
-        const char *value;  // nullptr: no value
+        const char* formula;
+        const char* value;  // nullptr: no value
     } cases[] = {
         {"\"abc\"", "abc"},
         {" \"a\" + {b} +\"c\" ", "abc"},
@@ -307,7 +317,7 @@ TEST(LiteralFormula, OnlyStringLiteralsHaveAValue) {
         {"\"unterminated", nullptr},
         {"", nullptr},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         const QString value = LiteralFormulaValue(c.formula);
         if (c.value) {
             EXPECT_FALSE(value.isNull()) << c.formula;

@@ -14,344 +14,349 @@ using test::Joined;
 using test::SampleMessage;
 
 std::unique_ptr<Store> CreateIn(std::shared_ptr<Bytes>& bytes) {
-  bytes = std::make_shared<Bytes>();
-  std::string err;
-  auto s = Store::CreateOn(std::make_unique<MemoryIo>(bytes), "Personal Folders", err);
-  EXPECT_TRUE(s) << err;
-  return s;
+    bytes = std::make_shared<Bytes>();
+    std::string err;
+    auto s = Store::CreateOn(std::make_unique<MemoryIo>(bytes), "Personal Folders", err);
+    EXPECT_TRUE(s) << err;
+    return s;
 }
 
 std::unique_ptr<Store> OpenIn(const std::shared_ptr<Bytes>& bytes) {
-  std::string err;
-  auto s = Store::OpenOn(std::make_unique<MemoryIo>(bytes), true, err);
-  EXPECT_TRUE(s) << err;
-  return s;
+    std::string err;
+    auto s = Store::OpenOn(std::make_unique<MemoryIo>(bytes), true, err);
+    EXPECT_TRUE(s) << err;
+    return s;
 }
 
 void ExpectSameMessage(const MessageData& got, const NewMessage& want) {
-  for (auto& [id, p] : want.props) {
-    ASSERT_TRUE(got.props.count(id)) << std::hex << id;
-    EXPECT_EQ(got.props.at(id).data, p.data) << std::hex << id;
-  }
-  ASSERT_EQ(got.recipients.size(), want.recipients.size());
-  for (size_t i = 0; i < want.recipients.size(); ++i)
-    for (auto& [id, p] : want.recipients[i].props) EXPECT_EQ(got.recipients[i].at(id).data, p.data);
-  ASSERT_EQ(got.attachments.size(), want.attachments.size());
-  for (size_t i = 0; i < want.attachments.size(); ++i) {
-    const auto& a = want.attachments[i];
-    if (a.embedded) {
-      ASSERT_TRUE(got.attachments[i].embedded);
-      ExpectSameMessage(*got.attachments[i].embedded, *a.embedded);
-    } else if (!a.stream) {
-      EXPECT_EQ(got.attachments[i].data, a.data);
+    for (auto& [id, p] : want.props) {
+        ASSERT_TRUE(got.props.count(id)) << std::hex << id;
+        EXPECT_EQ(got.props.at(id).data, p.data) << std::hex << id;
     }
-  }
+    ASSERT_EQ(got.recipients.size(), want.recipients.size());
+    for (size_t i = 0; i < want.recipients.size(); ++i)
+        for (auto& [id, p] : want.recipients[i].props) EXPECT_EQ(got.recipients[i].at(id).data, p.data);
+    ASSERT_EQ(got.attachments.size(), want.attachments.size());
+    for (size_t i = 0; i < want.attachments.size(); ++i) {
+        const auto& a = want.attachments[i];
+        if (a.embedded) {
+            ASSERT_TRUE(got.attachments[i].embedded);
+            ExpectSameMessage(*got.attachments[i].embedded, *a.embedded);
+        } else if (!a.stream) {
+            EXPECT_EQ(got.attachments[i].data, a.data);
+        }
+    }
 }
 
 TEST(Store, NewStoreHasOutlooksSkeleton) {
-  std::shared_ptr<Bytes> bytes;
-  auto s = CreateIn(bytes);
-  ASSERT_TRUE(s);
-  std::string err;
-  EXPECT_EQ(s->DisplayName(), "Personal Folders");
-  std::vector<FolderInfo> top;
-  ASSERT_TRUE(s->Subfolders(s->Root(), top, err)) << err;
-  std::vector<std::string> names;
-  for (auto& f : top) names.push_back(f.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"Top of Outlook data file", "Search Root", "IPM_COMMON_VIEWS"}));
-  EXPECT_TRUE(s->FindSubfolder(s->IpmSubtree(), "deleted items", err));
-  EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+    std::shared_ptr<Bytes> bytes;
+    auto s = CreateIn(bytes);
+    ASSERT_TRUE(s);
+    std::string err;
+    EXPECT_EQ(s->DisplayName(), "Personal Folders");
+    std::vector<FolderInfo> top;
+    ASSERT_TRUE(s->Subfolders(s->Root(), top, err)) << err;
+    std::vector<std::string> names;
+    for (auto& f : top) names.push_back(f.name);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Top of Outlook data file", "Search Root", "IPM_COMMON_VIEWS"}));
+    EXPECT_TRUE(s->FindSubfolder(s->IpmSubtree(), "deleted items", err));
+    EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
 }
 
 TEST(Store, MessagesReadBackWithEveryPart) {
-  std::shared_ptr<Bytes> bytes;
-  auto s = CreateIn(bytes);
-  std::string err;
-  auto inbox = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note", err);
-  ASSERT_TRUE(inbox) << err;
-  auto sub = s->AddFolder(*inbox, "Projects", "IPF.Note", err);
-  ASSERT_TRUE(sub) << err;
-  std::vector<NewMessage> sent;
-  for (int i = 0; i < 5; ++i) sent.push_back(SampleMessage(i, i == 3 ? 300000 : 100));
-  // Multi-valued, boolean and named properties, no attachment, and an embedded message.
-  auto named = s->NamedPropId({PSETID_Common, std::nullopt, "X-Custom-Header"}, err);
-  ASSERT_TRUE(named) << err;
-  sent[1].props[*named] = MakeUtf8("custom");
-  sent[1].props[0x9000] = MakeMvUnicode({"Red", "Blue"});
-  sent[1].props[0x0057] = MakeBool(true);
-  sent[2].attachments.clear();
-  Attachment emb;
-  emb.props[PidTagDisplayName] = MakeUtf8("Forwarded");
-  emb.embedded = std::make_shared<NewMessage>(SampleMessage(99, 50));
-  sent[4].attachments.push_back(emb);
-  std::vector<NID> ids;
-  for (auto& m : sent) {
-    auto id = s->AddMessage(*sub, m, err);
-    ASSERT_TRUE(id) << err;
-    ids.push_back(*id);
-  }
-  ASSERT_TRUE(s->Commit(err)) << err;
-  ASSERT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+    std::shared_ptr<Bytes> bytes;
+    auto s = CreateIn(bytes);
+    std::string err;
+    auto inbox = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note", err);
+    ASSERT_TRUE(inbox) << err;
+    auto sub = s->AddFolder(*inbox, "Projects", "IPF.Note", err);
+    ASSERT_TRUE(sub) << err;
+    std::vector<NewMessage> sent;
+    for (int i = 0; i < 5; ++i) sent.push_back(SampleMessage(i, i == 3 ? 300000 : 100));
+    // Multi-valued, boolean and named properties, no attachment, and an embedded message.
+    auto named = s->NamedPropId({PSETID_Common, std::nullopt, "X-Custom-Header"}, err);
+    ASSERT_TRUE(named) << err;
+    sent[1].props[*named] = MakeUtf8("custom");
+    sent[1].props[0x9000] = MakeMvUnicode({"Red", "Blue"});
+    sent[1].props[0x0057] = MakeBool(true);
+    sent[2].attachments.clear();
+    Attachment emb;
+    emb.props[PidTagDisplayName] = MakeUtf8("Forwarded");
+    emb.embedded = std::make_shared<NewMessage>(SampleMessage(99, 50));
+    sent[4].attachments.push_back(emb);
+    std::vector<NID> ids;
+    for (auto& m : sent) {
+        auto id = s->AddMessage(*sub, m, err);
+        ASSERT_TRUE(id) << err;
+        ids.push_back(*id);
+    }
+    ASSERT_TRUE(s->Commit(err)) << err;
+    ASSERT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
 
-  s = OpenIn(bytes);
-  auto f = s->GetFolder(*sub, err);
-  ASSERT_TRUE(f) << err;
-  EXPECT_EQ(f->contentCount, 5u);
-  EXPECT_EQ(f->containerClass, "IPF.Note");
-  EXPECT_TRUE(s->GetFolder(*inbox, err)->hasSubfolders);
-  std::vector<NID> listed;
-  ASSERT_TRUE(s->Messages(*sub, listed, err));
-  EXPECT_EQ(listed, ids);
-  for (size_t i = 0; i < ids.size(); ++i) {
-    MessageData md;
-    ASSERT_TRUE(s->ReadMessage(ids[i], md, err)) << err;
-    ExpectSameMessage(md, sent[i]);
-  }
-  // Associated (hidden) messages go to their own table and leave the counts alone.
-  NewMessage view = SampleMessage(50, 0);
-  view.associated = true;
-  view.props[PidTagMessageClass] = MakeUtf8("IPM.Microsoft.FolderDesign.NamedView");
-  auto vid = s->AddMessage(*sub, view, err);
-  ASSERT_TRUE(vid) << err;
-  ASSERT_TRUE(s->Commit(err)) << err;
-  std::vector<NID> hidden;
-  ASSERT_TRUE(s->Messages(*sub, hidden, err, true));
-  EXPECT_EQ(hidden, std::vector<NID>{*vid});
-  EXPECT_EQ(NidTypeOf(*vid), kNidTypeAssocMessage);
-  EXPECT_EQ(s->GetFolder(*sub, err)->contentCount, 5u);
-  ASSERT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
-  auto np = s->NameOf(*named, err);
-  ASSERT_TRUE(np);
-  EXPECT_EQ(np->name, "X-Custom-Header");
-  EXPECT_EQ(s->NamedPropId({PSETID_Common, std::nullopt, "X-Custom-Header"}, err), named);
+    s = OpenIn(bytes);
+    auto f = s->GetFolder(*sub, err);
+    ASSERT_TRUE(f) << err;
+    EXPECT_EQ(f->contentCount, 5u);
+    EXPECT_EQ(f->containerClass, "IPF.Note");
+    EXPECT_TRUE(s->GetFolder(*inbox, err)->hasSubfolders);
+    std::vector<NID> listed;
+    ASSERT_TRUE(s->Messages(*sub, listed, err));
+    EXPECT_EQ(listed, ids);
+    for (size_t i = 0; i < ids.size(); ++i) {
+        MessageData md;
+        ASSERT_TRUE(s->ReadMessage(ids[i], md, err)) << err;
+        ExpectSameMessage(md, sent[i]);
+    }
+    // Associated (hidden) messages go to their own table and leave the counts alone.
+    NewMessage view = SampleMessage(50, 0);
+    view.associated = true;
+    view.props[PidTagMessageClass] = MakeUtf8("IPM.Microsoft.FolderDesign.NamedView");
+    auto vid = s->AddMessage(*sub, view, err);
+    ASSERT_TRUE(vid) << err;
+    ASSERT_TRUE(s->Commit(err)) << err;
+    std::vector<NID> hidden;
+    ASSERT_TRUE(s->Messages(*sub, hidden, err, true));
+    EXPECT_EQ(hidden, std::vector<NID>{*vid});
+    EXPECT_EQ(NidTypeOf(*vid), kNidTypeAssocMessage);
+    EXPECT_EQ(s->GetFolder(*sub, err)->contentCount, 5u);
+    ASSERT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+    auto np = s->NameOf(*named, err);
+    ASSERT_TRUE(np);
+    EXPECT_EQ(np->name, "X-Custom-Header");
+    EXPECT_EQ(s->NamedPropId({PSETID_Common, std::nullopt, "X-Custom-Header"}, err), named);
 }
 
 TEST(Store, ValuesThatDoNotFitTheirTypeAreRefused) {
-  std::shared_ptr<Bytes> bytes;
-  auto s = CreateIn(bytes);
-  std::string err;
-  const std::pair<const char*, Prop> bad[] = {{"short PT_LONG", Prop{PT_LONG, Bytes{1, 2}}},
-                                              {"long PT_SYSTIME", Prop{PT_SYSTIME, Bytes(9)}},
-                                              {"ragged PT_MV_LONG", Prop{PT_MV_LONG, Bytes(6)}},
-                                              {"unknown type", Prop{0x0999, Bytes(4)}}};
-  for (auto& [what, p] : bad) {
-    NewMessage m = SampleMessage(1);
-    // Deep inside an embedded message, after parts that would already have been written.
-    auto inner = std::make_shared<NewMessage>(SampleMessage(2));
-    inner->recipients[0].props[0x6000] = p;
-    Attachment a;
-    a.embedded = inner;
-    m.attachments.push_back(a);
-    err.clear();
-    EXPECT_FALSE(s->AddMessage(s->IpmSubtree(), m, err)) << what;
-    EXPECT_NE(err.find("0x6000"), std::string::npos) << what << ": " << err;
-  }
-  ASSERT_TRUE(s->Commit(err)) << err;
-  EXPECT_EQ(s->GetFolder(s->IpmSubtree(), err)->contentCount, 0u);
-  EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+    std::shared_ptr<Bytes> bytes;
+    auto s = CreateIn(bytes);
+    std::string err;
+    const std::pair<const char*, Prop> bad[] = {{"short PT_LONG", Prop{PT_LONG, Bytes{1, 2}}},
+                                                {"long PT_SYSTIME", Prop{PT_SYSTIME, Bytes(9)}},
+                                                {"ragged PT_MV_LONG", Prop{PT_MV_LONG, Bytes(6)}},
+                                                {"unknown type", Prop{0x0999, Bytes(4)}}};
+    for (auto& [what, p] : bad) {
+        NewMessage m = SampleMessage(1);
+        // Deep inside an embedded message, after parts that would already have been written.
+        auto inner = std::make_shared<NewMessage>(SampleMessage(2));
+        inner->recipients[0].props[0x6000] = p;
+        Attachment a;
+        a.embedded = inner;
+        m.attachments.push_back(a);
+        err.clear();
+        EXPECT_FALSE(s->AddMessage(s->IpmSubtree(), m, err)) << what;
+        EXPECT_NE(err.find("0x6000"), std::string::npos) << what << ": " << err;
+    }
+    ASSERT_TRUE(s->Commit(err)) << err;
+    EXPECT_EQ(s->GetFolder(s->IpmSubtree(), err)->contentCount, 0u);
+    EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
 }
 
 TEST(Store, StreamedAttachmentIsNotHeldWhole) {
-  std::shared_ptr<Bytes> bytes;
-  auto s = CreateIn(bytes);
-  std::string err;
-  NewMessage m = SampleMessage(1, 0);
-  Attachment a;
-  a.props[PidTagAttachLongFilename] = MakeUtf8("big.bin");
-  const size_t kSize = 3 * 1024 * 1024 + 17;  // hundreds of blocks under one XBLOCK
-  size_t produced = 0;
-  a.stream = [&](uint8_t* buf, size_t cap) {
-    size_t n = std::min(cap, kSize - produced);
-    for (size_t i = 0; i < n; ++i) buf[i] = static_cast<uint8_t>((produced + i) % 251);
-    produced += n;
-    return n;
-  };
-  m.attachments.push_back(a);
-  auto id = s->AddMessage(s->IpmSubtree(), m, err);
-  ASSERT_TRUE(id) << err;
-  ASSERT_TRUE(s->Commit(err)) << err;
-  MessageData md;
-  ASSERT_TRUE(s->ReadMessage(*id, md, err)) << err;
-  ASSERT_EQ(md.attachments.size(), 1u);
-  const Bytes& d = md.attachments[0].data;
-  ASSERT_EQ(d.size(), kSize);
-  for (size_t i = 0; i < kSize; i += 4093) ASSERT_EQ(d[i], i % 251);
-  EXPECT_EQ(AsLong(md.attachments[0].props.at(PidTagAttachSize)), kSize);
-  EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+    std::shared_ptr<Bytes> bytes;
+    auto s = CreateIn(bytes);
+    std::string err;
+    NewMessage m = SampleMessage(1, 0);
+    Attachment a;
+    a.props[PidTagAttachLongFilename] = MakeUtf8("big.bin");
+    const size_t kSize = 3 * 1024 * 1024 + 17;  // hundreds of blocks under one XBLOCK
+    size_t produced = 0;
+    a.stream = [&](uint8_t* buf, size_t cap) {
+        size_t n = std::min(cap, kSize - produced);
+        for (size_t i = 0; i < n; ++i) buf[i] = static_cast<uint8_t>((produced + i) % 251);
+        produced += n;
+        return n;
+    };
+    m.attachments.push_back(a);
+    auto id = s->AddMessage(s->IpmSubtree(), m, err);
+    ASSERT_TRUE(id) << err;
+    ASSERT_TRUE(s->Commit(err)) << err;
+    MessageData md;
+    ASSERT_TRUE(s->ReadMessage(*id, md, err)) << err;
+    ASSERT_EQ(md.attachments.size(), 1u);
+    const Bytes& d = md.attachments[0].data;
+    ASSERT_EQ(d.size(), kSize);
+    for (size_t i = 0; i < kSize; i += 4093) ASSERT_EQ(d[i], i % 251);
+    EXPECT_EQ(AsLong(md.attachments[0].props.at(PidTagAttachSize)), kSize);
+    EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
 }
 
 TEST(Store, DefaultFoldersAreWhereOutlookLooks) {
-  std::shared_ptr<Bytes> bytes;
-  auto s = CreateIn(bytes);
-  std::string err;
-  auto inbox = *s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note", err);
-  auto cal = *s->AddFolder(s->IpmSubtree(), "Calendar", "IPF.Appointment", err);
-  auto junk = *s->AddFolder(s->IpmSubtree(), "Junk E-mail", "IPF.Note", err);
-  auto sent = *s->AddFolder(s->IpmSubtree(), "Sent Items", "IPF.Note", err);
-  ASSERT_TRUE(s->SetDefaultFolder(DefaultFolder::Calendar, cal, err)) << err;
-  ASSERT_TRUE(s->SetDefaultFolder(DefaultFolder::Inbox, inbox, err)) << err;
-  ASSERT_TRUE(s->SetDefaultFolder(DefaultFolder::JunkEmail, junk, err)) << err;
-  ASSERT_TRUE(s->SetDefaultFolder(DefaultFolder::SentItems, sent, err)) << err;
-  ASSERT_TRUE(s->Commit(err)) << err;
-  s = OpenIn(bytes);
-  auto& db = s->ndb();
-  PropMap store, root, in;
-  auto node = [&](NID n, PropMap& p) {
-    auto e = db.FindNode(n, err);
-    ASSERT_TRUE(e);
-    ASSERT_TRUE(ReadPc(db, e->bidData, e->bidSub, p, err)) << err;
-  };
-  node(kNidMessageStore, store);
-  node(kNidRootFolder, root);
-  node(inbox, in);
-  EXPECT_EQ(store[0x35E4].data, s->EntryIdOf(sent));
-  EXPECT_EQ(AsLong(store[0x35DF]) & 0x12, 0x12u);
-  for (PropMap* p : {&root, &in}) {
-    EXPECT_EQ((*p)[0x36D0].data, s->EntryIdOf(cal));
-    const Bytes& mv = (*p)[0x36D8].data;
-    ASSERT_GE(mv.size(), 4u);
-    EXPECT_EQ(Rd32(mv.data()), 5u);
-    EXPECT_EQ(Bytes(mv.begin() + Rd32(mv.data() + 20), mv.end()), s->EntryIdOf(junk));
-  }
-  EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+    std::shared_ptr<Bytes> bytes;
+    auto s = CreateIn(bytes);
+    std::string err;
+    auto inbox = *s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note", err);
+    auto cal = *s->AddFolder(s->IpmSubtree(), "Calendar", "IPF.Appointment", err);
+    auto junk = *s->AddFolder(s->IpmSubtree(), "Junk E-mail", "IPF.Note", err);
+    auto sent = *s->AddFolder(s->IpmSubtree(), "Sent Items", "IPF.Note", err);
+    ASSERT_TRUE(s->SetDefaultFolder(DefaultFolder::Calendar, cal, err)) << err;
+    ASSERT_TRUE(s->SetDefaultFolder(DefaultFolder::Inbox, inbox, err)) << err;
+    ASSERT_TRUE(s->SetDefaultFolder(DefaultFolder::JunkEmail, junk, err)) << err;
+    ASSERT_TRUE(s->SetDefaultFolder(DefaultFolder::SentItems, sent, err)) << err;
+    ASSERT_TRUE(s->Commit(err)) << err;
+    s = OpenIn(bytes);
+    auto& db = s->ndb();
+    PropMap store, root, in;
+    auto node = [&](NID n, PropMap& p) {
+        auto e = db.FindNode(n, err);
+        ASSERT_TRUE(e);
+        ASSERT_TRUE(ReadPc(db, e->bidData, e->bidSub, p, err)) << err;
+    };
+    node(kNidMessageStore, store);
+    node(kNidRootFolder, root);
+    node(inbox, in);
+    EXPECT_EQ(store[0x35E4].data, s->EntryIdOf(sent));
+    EXPECT_EQ(AsLong(store[0x35DF]) & 0x12, 0x12u);
+    for (PropMap* p : {&root, &in}) {
+        EXPECT_EQ((*p)[0x36D0].data, s->EntryIdOf(cal));
+        const Bytes& mv = (*p)[0x36D8].data;
+        ASSERT_GE(mv.size(), 4u);
+        EXPECT_EQ(Rd32(mv.data()), 5u);
+        EXPECT_EQ(Bytes(mv.begin() + Rd32(mv.data() + 20), mv.end()), s->EntryIdOf(junk));
+    }
+    EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
 }
 
 TEST(Store, ExtendsOutlooksOwnFile) {
-  auto bytes = test::ReadWholeFile(test::ReferencePath());
-  ASSERT_GT(bytes->size(), 0u);
-  auto s = OpenIn(bytes);
-  ASSERT_TRUE(s);
-  std::string err;
-  EXPECT_EQ(s->DisplayName(), "Empty");
-  auto deleted = s->FindSubfolder(s->IpmSubtree(), "Deleted Items", err);
-  ASSERT_TRUE(deleted);
-  auto tasks = s->AddFolder(s->IpmSubtree(), "Tasks", "IPF.Task", err);
-  ASSERT_TRUE(tasks) << err;
-  NewMessage m = SampleMessage(7);
-  auto id = s->AddMessage(*tasks, m, err);
-  ASSERT_TRUE(id) << err;
-  auto named = s->NamedPropId({PSETID_Task, 0x8101u, {}}, err);  // already in Outlook's map
-  ASSERT_TRUE(named);
-  ASSERT_TRUE(s->AddMessage(deleted->nid, SampleMessage(8), err)) << err;
-  ASSERT_TRUE(s->Commit(err)) << err;
-  ASSERT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
-  s = OpenIn(bytes);
-  MessageData md;
-  ASSERT_TRUE(s->ReadMessage(*id, md, err)) << err;
-  ExpectSameMessage(md, m);
-  EXPECT_EQ(s->GetFolder(deleted->nid, err)->contentCount, 1u);
-  EXPECT_EQ(s->NamedPropId({PSETID_Task, 0x8101u, {}}, err), named);
-  // Outlook's search folder and its other nodes are kept.
-  EXPECT_TRUE(s->ndb().FindNode(0x2223, err));
+    auto bytes = test::ReadWholeFile(test::ReferencePath());
+    ASSERT_GT(bytes->size(), 0u);
+    auto s = OpenIn(bytes);
+    ASSERT_TRUE(s);
+    std::string err;
+    EXPECT_EQ(s->DisplayName(), "Empty");
+    auto deleted = s->FindSubfolder(s->IpmSubtree(), "Deleted Items", err);
+    ASSERT_TRUE(deleted);
+    auto tasks = s->AddFolder(s->IpmSubtree(), "Tasks", "IPF.Task", err);
+    ASSERT_TRUE(tasks) << err;
+    NewMessage m = SampleMessage(7);
+    auto id = s->AddMessage(*tasks, m, err);
+    ASSERT_TRUE(id) << err;
+    auto named = s->NamedPropId({PSETID_Task, 0x8101u, {}}, err);  // already in Outlook's map
+    ASSERT_TRUE(named);
+    ASSERT_TRUE(s->AddMessage(deleted->nid, SampleMessage(8), err)) << err;
+    ASSERT_TRUE(s->Commit(err)) << err;
+    ASSERT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+    s = OpenIn(bytes);
+    MessageData md;
+    ASSERT_TRUE(s->ReadMessage(*id, md, err)) << err;
+    ExpectSameMessage(md, m);
+    EXPECT_EQ(s->GetFolder(deleted->nid, err)->contentCount, 1u);
+    EXPECT_EQ(s->NamedPropId({PSETID_Task, 0x8101u, {}}, err), named);
+    // Outlook's search folder and its other nodes are kept.
+    EXPECT_TRUE(s->ndb().FindNode(0x2223, err));
 }
 
 // A writer killed at any write leaves a file that opens with everything committed before:
 // for a file of ours and for Outlook's own (shared blocks, its table layouts).
 TEST(Store, CommitCutShortAtEveryWriteKeepsLastCommit) {
-  std::shared_ptr<Bytes> ours;
-  {
-    auto s = CreateIn(ours);
-    std::string err;
-    auto inbox = s->AddFolder(s->IpmSubtree(), "Deleted Items", "IPF.Note", err);
-    ASSERT_TRUE(s->AddMessage(*inbox, SampleMessage(0), err));
-    ASSERT_TRUE(s->Commit(err)) << err;
-  }
-  struct Base { const char* what; std::shared_ptr<Bytes> bytes; uint32_t before; };
-  const Base bases[] = {{"ours", ours, 1}, {"Outlook's", test::ReadWholeFile(test::ReferencePath()), 0}};
-  for (const Base& base : bases) {
-    long total = 0;
-    for (long stopAt = 0;; ++stopAt) {
-      auto bytes = std::make_shared<Bytes>(*base.bytes);
-      auto io = std::make_unique<MemoryIo>(bytes);
-      MemoryIo* raw = io.get();
-      std::string err;
-      auto s = Store::OpenOn(std::move(io), true, err);
-      ASSERT_TRUE(s) << err;
-      raw->StopAfter(stopAt);
-      auto folder = s->FindSubfolder(s->IpmSubtree(), "Deleted Items", err);
-      ASSERT_TRUE(folder) << base.what;
-      s->AddFolder(s->IpmSubtree(), "Later", "", err);
-      for (int i = 1; i <= 3; ++i) s->AddMessage(folder->nid, SampleMessage(i, 20000), err);
-      bool committed = s->Commit(err);
-      s.reset();
-      auto again = OpenIn(bytes);
-      ASSERT_TRUE(again) << base.what << " stopped after " << stopAt << " writes";
-      auto f = again->GetFolder(folder->nid, err);
-      ASSERT_TRUE(f) << err;
-      EXPECT_EQ(f->contentCount, base.before + (committed ? 3u : 0u)) << base.what << " " << stopAt;
-      CheckReport rep = CheckBytes(bytes);
-      EXPECT_TRUE(rep.ok()) << base.what << " stopped after " << stopAt << ":\n" << Joined(rep);
-      // Whatever was cut short, the reopened file takes new commits.
-      ASSERT_TRUE(again->AddMessage(folder->nid, SampleMessage(9), err)) << err;
-      ASSERT_TRUE(again->Commit(err)) << err;
-      rep = CheckBytes(bytes);
-      EXPECT_TRUE(rep.ok()) << base.what << " after recovery from " << stopAt << ":\n" << Joined(rep);
-      if (committed) {
-        total = stopAt;
-        break;
-      }
+    std::shared_ptr<Bytes> ours;
+    {
+        auto s = CreateIn(ours);
+        std::string err;
+        auto inbox = s->AddFolder(s->IpmSubtree(), "Deleted Items", "IPF.Note", err);
+        ASSERT_TRUE(s->AddMessage(*inbox, SampleMessage(0), err));
+        ASSERT_TRUE(s->Commit(err)) << err;
     }
-    EXPECT_GT(total, 5);
-    std::printf("%s file: commit cut short at each of %ld writes\n", base.what, total);
-  }
+    struct Base {
+        const char* what;
+        std::shared_ptr<Bytes> bytes;
+        uint32_t before;
+    };
+    const Base bases[] = {{"ours", ours, 1}, {"Outlook's", test::ReadWholeFile(test::ReferencePath()), 0}};
+    for (const Base& base : bases) {
+        long total = 0;
+        for (long stopAt = 0;; ++stopAt) {
+            auto bytes = std::make_shared<Bytes>(*base.bytes);
+            auto io = std::make_unique<MemoryIo>(bytes);
+            MemoryIo* raw = io.get();
+            std::string err;
+            auto s = Store::OpenOn(std::move(io), true, err);
+            ASSERT_TRUE(s) << err;
+            raw->StopAfter(stopAt);
+            auto folder = s->FindSubfolder(s->IpmSubtree(), "Deleted Items", err);
+            ASSERT_TRUE(folder) << base.what;
+            s->AddFolder(s->IpmSubtree(), "Later", "", err);
+            for (int i = 1; i <= 3; ++i) s->AddMessage(folder->nid, SampleMessage(i, 20000), err);
+            bool committed = s->Commit(err);
+            s.reset();
+            auto again = OpenIn(bytes);
+            ASSERT_TRUE(again) << base.what << " stopped after " << stopAt << " writes";
+            auto f = again->GetFolder(folder->nid, err);
+            ASSERT_TRUE(f) << err;
+            EXPECT_EQ(f->contentCount, base.before + (committed ? 3u : 0u)) << base.what << " " << stopAt;
+            CheckReport rep = CheckBytes(bytes);
+            EXPECT_TRUE(rep.ok()) << base.what << " stopped after " << stopAt << ":\n" << Joined(rep);
+            // Whatever was cut short, the reopened file takes new commits.
+            ASSERT_TRUE(again->AddMessage(folder->nid, SampleMessage(9), err)) << err;
+            ASSERT_TRUE(again->Commit(err)) << err;
+            rep = CheckBytes(bytes);
+            EXPECT_TRUE(rep.ok()) << base.what << " after recovery from " << stopAt << ":\n" << Joined(rep);
+            if (committed) {
+                total = stopAt;
+                break;
+            }
+        }
+        EXPECT_GT(total, 5);
+        std::printf("%s file: commit cut short at each of %ld writes\n", base.what, total);
+    }
 }
 
 TEST(Store, OneWriterAtATime) {
-  std::string path = ::testing::TempDir() + "pst-lock-" + std::to_string(::getpid()) + ".pst";
-  std::string err;
-  auto first = Store::Create(path, "Personal Folders", err);
-  ASSERT_TRUE(first) << err;
-  EXPECT_FALSE(Store::Open(path, err));
-  EXPECT_NE(err.find("another process"), std::string::npos) << err;
-  EXPECT_TRUE(Store::Open(path, err, false)) << err;  // readers are not kept out
-  first.reset();
-  EXPECT_TRUE(Store::Open(path, err)) << err;
-  std::remove(path.c_str());
+    std::string path = ::testing::TempDir() + "pst-lock-" + std::to_string(::getpid()) + ".pst";
+    std::string err;
+    auto first = Store::Create(path, "Personal Folders", err);
+    ASSERT_TRUE(first) << err;
+    EXPECT_FALSE(Store::Open(path, err));
+    EXPECT_NE(err.find("another process"), std::string::npos) << err;
+    EXPECT_TRUE(Store::Open(path, err, false)) << err;  // readers are not kept out
+    first.reset();
+    EXPECT_TRUE(Store::Open(path, err)) << err;
+    std::remove(path.c_str());
 }
 
 TEST(Store, DamagedFilesAreRefused) {
-  auto good = test::ReadWholeFile(test::ReferencePath());
-  struct Case {
-    const char* what;
-    std::function<void(Bytes&)> damage;
-  };
-  const Case cases[] = {
-      {"empty file", [](Bytes& b) { b.clear(); }},
-      {"cut inside the header", [](Bytes& b) { b.resize(300); }},
-      {"cut short", [](Bytes& b) { b.resize(b.size() / 2); }},
-      {"header CRC", [](Bytes& b) { b[100] ^= 1; }},
-      {"wrong magic", [](Bytes& b) { b[0] = 'X'; }},
-      {"node B-tree root page", [](Bytes& b) { b[0x9200 + 10] ^= 0x55; }},
-      {"block B-tree root page", [](Bytes& b) { b[0x8400 + 3] ^= 0x55; }},
-  };
-  for (const Case& c : cases) {
-    auto bytes = std::make_shared<Bytes>(*good);
-    c.damage(*bytes);
-    std::string err;
-    auto s = Store::OpenOn(std::make_unique<MemoryIo>(bytes), false, err);
-    EXPECT_FALSE(s) << c.what;
-    EXPECT_FALSE(err.empty()) << c.what;
-    EXPECT_FALSE(CheckBytes(bytes).ok()) << c.what;
-  }
+    auto good = test::ReadWholeFile(test::ReferencePath());
+    struct Case {
+        const char* what;
+        std::function<void(Bytes&)> damage;
+    };
+    const Case cases[] = {
+        {"empty file", [](Bytes& b) { b.clear(); }},
+        {"cut inside the header", [](Bytes& b) { b.resize(300); }},
+        {"cut short", [](Bytes& b) { b.resize(b.size() / 2); }},
+        {"header CRC", [](Bytes& b) { b[100] ^= 1; }},
+        {"wrong magic", [](Bytes& b) { b[0] = 'X'; }},
+        {"node B-tree root page", [](Bytes& b) { b[0x9200 + 10] ^= 0x55; }},
+        {"block B-tree root page", [](Bytes& b) { b[0x8400 + 3] ^= 0x55; }},
+    };
+    for (const Case& c : cases) {
+        auto bytes = std::make_shared<Bytes>(*good);
+        c.damage(*bytes);
+        std::string err;
+        auto s = Store::OpenOn(std::make_unique<MemoryIo>(bytes), false, err);
+        EXPECT_FALSE(s) << c.what;
+        EXPECT_FALSE(err.empty()) << c.what;
+        EXPECT_FALSE(CheckBytes(bytes).ok()) << c.what;
+    }
 }
 
 // A B-tree page that points back at itself, and a block with an absurd size, in a file whose
 // CRCs are all made consistent again: only the structure is wrong.
 TEST(Store, StructuralLoopsAndAbsurdSizesAreRefused) {
-  auto bytes = test::ReadWholeFile(test::ReferencePath());
-  Bytes& b = *bytes;
-  // The NBT root (level 1) gets an entry that points at itself.
-  uint8_t* page = b.data() + 0x9200;
-  Wr64(page + 24 + 8, Rd64(b.data() + 216));
-  Wr64(page + 24 + 16, 0x9200);
-  Wr32(page + 500, ComputeCrc(page, 496));
-  std::string err;
-  auto db = Ndb::Open(std::make_unique<MemoryIo>(bytes), false, err);
-  if (db) {
-    size_t n = 0;
-    EXPECT_FALSE(db->ForEachNode([&](const NodeEntry&) { return ++n < 100000; }, err));
-  }
-  EXPECT_FALSE(CheckBytes(bytes).ok());
+    auto bytes = test::ReadWholeFile(test::ReferencePath());
+    Bytes& b = *bytes;
+    // The NBT root (level 1) gets an entry that points at itself.
+    uint8_t* page = b.data() + 0x9200;
+    Wr64(page + 24 + 8, Rd64(b.data() + 216));
+    Wr64(page + 24 + 16, 0x9200);
+    Wr32(page + 500, ComputeCrc(page, 496));
+    std::string err;
+    auto db = Ndb::Open(std::make_unique<MemoryIo>(bytes), false, err);
+    if (db) {
+        size_t n = 0;
+        EXPECT_FALSE(db->ForEachNode([&](const NodeEntry&) { return ++n < 100000; }, err));
+    }
+    EXPECT_FALSE(CheckBytes(bytes).ok());
 }
 
 }  // namespace

@@ -3,8 +3,7 @@
 
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    if (NSF_FUZZ_ENTRY(data, size) != 0)
-        std::abort();
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (NSF_FUZZ_ENTRY(data, size) != 0) std::abort();
     return 0;
 }

@@ -8,9 +8,9 @@
 #include <cstdint>
 
 // The first byte picks the mode the file is read for; the rest is the file.
-int FuzzFolderList(const std::uint8_t *data, std::size_t size);
-int FuzzResumeRecord(const std::uint8_t *data, std::size_t size);
-int FuzzCalendarIds(const std::uint8_t *data, std::size_t size);
-int FuzzRunOptions(const std::uint8_t *data, std::size_t size);
+int FuzzFolderList(const std::uint8_t* data, std::size_t size);
+int FuzzResumeRecord(const std::uint8_t* data, std::size_t size);
+int FuzzCalendarIds(const std::uint8_t* data, std::size_t size);
+int FuzzRunOptions(const std::uint8_t* data, std::size_t size);
 // The bytes as Latin-1 text of a raw Windows command line.
-int FuzzChildCommandLine(const std::uint8_t *data, std::size_t size);
+int FuzzChildCommandLine(const std::uint8_t* data, std::size_t size);

@@ -6,9 +6,9 @@
 
 #include <cstdio>
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    for (const QString &value : ChildCommandLine::FromCurrentProcess().ToArguments())
+    for (const QString& value : ChildCommandLine::FromCurrentProcess().ToArguments())
         std::printf("[%s]\n", value.toUtf8().constData());
     return 0;
 }

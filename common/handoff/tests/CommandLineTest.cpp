@@ -10,15 +10,15 @@
 namespace {
 
 struct RawCase {
-    const char *name;
-    const char *raw;
+    const char* name;
+    const char* raw;
     ChildCommandLine expected;
 };
 
-ChildCommandLine Values(const char *db, const char *server, const char *mode, const char *pst,
-                        const char *folder) {
-    return {QString::fromUtf8(db), QString::fromUtf8(server), QString::fromUtf8(mode),
-            QString::fromUtf8(pst), QString::fromUtf8(folder)};
+ChildCommandLine Values(const char* db, const char* server, const char* mode, const char* pst,
+                        const char* folder) {
+    return {QString::fromUtf8(db), QString::fromUtf8(server), QString::fromUtf8(mode), QString::fromUtf8(pst),
+            QString::fromUtf8(folder)};
 }
 
 TEST(ChildCommandLine, ParsesRawFormMarkerByMarker) {
@@ -28,18 +28,15 @@ TEST(ChildCommandLine, ParsesRawFormMarkerByMarker) {
         {"blanks travel whole and untrimmed", R"( D:\mail\a b.nsf /D srv 1/C  3 /P /F C:\my logs\ )",
          Values(R"( D:\mail\a b.nsf )", "srv 1", " 3 ", "", R"( C:\my logs\ )")},
         {"no /D: nothing taken", R"(D:\a.nsf/C 0/P x/Fy)", Values("", "", "", "", "")},
-        {"no /C: server and later empty", R"(D:\a.nsf/D srv/P 0/Fy)",
-         Values(R"(D:\a.nsf)", "", "", "", "")},
+        {"no /C: server and later empty", R"(D:\a.nsf/D srv/P 0/Fy)", Values(R"(D:\a.nsf)", "", "", "", "")},
         {"no /P: mode and later empty", R"(a/D s/C 1/Fy)", Values("a", "s", "", "", "")},
         {"no /F: pst and folder empty", R"(a/D s/C 1/P p)", Values("a", "s", "1", "", "")},
-        {"markers are case-sensitive", R"(a/d s/D t/C 1/P p/f/Fz)",
-         Values("a/d s", "t", "1", "p/f", "z")},
-        {"markers searched in order", R"(a/C b/D c/P d/C e/P f/Fg)",
-         Values("a/C b", "c/P d", "e", "f", "g")},
+        {"markers are case-sensitive", R"(a/d s/D t/C 1/P p/f/Fz)", Values("a/d s", "t", "1", "p/f", "z")},
+        {"markers searched in order", R"(a/C b/D c/P d/C e/P f/Fg)", Values("a/C b", "c/P d", "e", "f", "g")},
         {"/D without its blank is no marker", R"(a/Db/D c/C /P /F)", Values("a/Db", "c", "", "", "")},
         {"empty line", "", Values("", "", "", "", "")},
     };
-    for (const RawCase &c : cases) {
+    for (const RawCase& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(ChildCommandLine::ParseRaw(QString::fromUtf8(c.raw)), c.expected);
     }
@@ -70,7 +67,7 @@ TEST(ChildCommandLine, CurrentProcessValuesComeFromItsArguments) {
     int argc = 6;
     char program[] = "nsfsave", db[] = "/m/a b.nsf", server[] = "", mode[] = "1", pst[] = "/o/a.PST",
          folder[] = "/l/";
-    char *argv[] = {program, db, server, mode, pst, folder, nullptr};
+    char* argv[] = {program, db, server, mode, pst, folder, nullptr};
     QCoreApplication app(argc, argv);
     EXPECT_EQ(ChildCommandLine::FromCurrentProcess(), Values("/m/a b.nsf", "", "1", "/o/a.PST", "/l/"));
 }

@@ -9,44 +9,41 @@ using Records = std::vector<FolderRecord>;
 const Records kTwo = {{QStringLiteral("Inbox\\Old"), 1, 0x1234}, {QStringLiteral("Drafts"), 0, 7}};
 
 QByteArray TwoRecordBytes() {
-    return Bytes()
-        .U32(2)
-        .U32(18).Units("Inbox\\Old").U8(1).U32(0x1234)
-        .U32(12).Units("Drafts").U8(0).U32(7);
+    return Bytes().U32(2).U32(18).Units("Inbox\\Old").U8(1).U32(0x1234).U32(12).Units("Drafts").U8(0).U32(7);
 }
 
 class FolderList : public HandoffFolder {
-protected:
+  protected:
     QString file_ = Path("Folderpth.txt");
 };
 
 TEST_F(FolderList, EveryRecordKindHasItsExactLayout) {
     struct Case {
-        const char *name;
-        std::function<bool(const QString &)> write;
+        const char* name;
+        std::function<bool(const QString&)> write;
         QByteArray bytes;
         FolderListKind kind;
     };
     const Case cases[] = {
-        {"cancelled", [](const QString &p) { return WriteFolderListStatus(p, FolderStatus::NoResult); },
+        {"cancelled", [](const QString& p) { return WriteFolderListStatus(p, FolderStatus::NoResult); },
          Bytes().U8(0), FolderListKind::SaveOptions},
-        {"back", [](const QString &p) { return WriteFolderListStatus(p, FolderStatus::Back); },
-         Bytes().U8(2), FolderListKind::Selection},
-        {"closed", [](const QString &p) { return WriteFolderListStatus(p, FolderStatus::Closed); },
+        {"back", [](const QString& p) { return WriteFolderListStatus(p, FolderStatus::Back); }, Bytes().U8(2),
+         FolderListKind::Selection},
+        {"closed", [](const QString& p) { return WriteFolderListStatus(p, FolderStatus::Closed); },
          Bytes().U8(3), FolderListKind::Selection},
         {"save options: 10 characters count 20 bytes",
-         [](const QString &p) { return WriteFolderListOutputFolder(p, "C:\\out\\ab\\"); },
+         [](const QString& p) { return WriteFolderListOutputFolder(p, "C:\\out\\ab\\"); },
          Bytes().U8(1).U32(20).Units("C:\\out\\ab\\"), FolderListKind::SaveOptions},
         {"listing: records and nothing after",
-         [](const QString &p) { return WriteFolderListRecords(p, kTwo); },
+         [](const QString& p) { return WriteFolderListRecords(p, kTwo); },
          Bytes().U8(1).Raw(TwoRecordBytes()), FolderListKind::Listing},
         {"selection: records, target folder, empty reserved text",
-         [](const QString &p) { return WriteFolderListSelection(p, kTwo, "D:\\pst\\", ""); },
+         [](const QString& p) { return WriteFolderListSelection(p, kTwo, "D:\\pst\\", ""); },
          Bytes().U8(1).Raw(TwoRecordBytes()).U32(14).Units("D:\\pst\\").U32(0), FolderListKind::Selection},
-        {"listing of no folders", [](const QString &p) { return WriteFolderListRecords(p, {}); },
+        {"listing of no folders", [](const QString& p) { return WriteFolderListRecords(p, {}); },
          Bytes().U8(1).U32(0), FolderListKind::Listing},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(CreateEmptyFolderList(file_));
         ASSERT_TRUE(c.write(file_));
@@ -112,8 +109,7 @@ TEST_F(FolderList, MissingFileIsReportedAndNeverCreated) {
 }
 
 TEST(FolderListDamage, CutOrOversizedContentReadsAsDamagedNoResult) {
-    const QByteArray selection =
-        Bytes().U8(1).Raw(TwoRecordBytes()).U32(4).Units("D:").U32(0).Get();
+    const QByteArray selection = Bytes().U8(1).Raw(TwoRecordBytes()).U32(4).Units("D:").U32(0).Get();
     for (qsizetype cut = 1; cut < selection.size(); ++cut) {
         SCOPED_TRACE(cut);
         const FolderListResult read = ParseFolderList(selection.left(cut), FolderListKind::Selection);
@@ -122,7 +118,7 @@ TEST(FolderListDamage, CutOrOversizedContentReadsAsDamagedNoResult) {
         EXPECT_TRUE(read.records.empty());
     }
     const struct {
-        const char *name;
+        const char* name;
         QByteArray bytes;
         FolderListKind kind;
     } cases[] = {
@@ -131,7 +127,7 @@ TEST(FolderListDamage, CutOrOversizedContentReadsAsDamagedNoResult) {
         {"output folder length 0xFFFFFFFF", Bytes().U8(1).U32(0xFFFFFFFF), FolderListKind::SaveOptions},
         {"selection without its texts", Bytes().U8(1).U32(0), FolderListKind::Selection},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const FolderListResult read = ParseFolderList(c.bytes, c.kind);
         EXPECT_TRUE(read.damaged);

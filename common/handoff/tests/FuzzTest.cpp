@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kInputsPerReader = 4000;
 
-QByteArray Mutate(QByteArray bytes, std::mt19937 &random) {
+QByteArray Mutate(QByteArray bytes, std::mt19937& random) {
     const auto pick = [&random](qsizetype n) {
         return n <= 0 ? qsizetype(0) : qsizetype(random() % std::uint32_t(n));
     };
@@ -25,41 +25,39 @@ QByteArray Mutate(QByteArray bytes, std::mt19937 &random) {
     const int edits = 1 + int(random() % 4);
     for (int e = 0; e < edits; ++e) {
         switch (random() % 6) {
-        case 0:  // flip a byte
-            if (!bytes.isEmpty())
-                bytes[pick(bytes.size())] = char(random());
-            break;
-        case 1:  // cut the file
-            bytes.truncate(pick(bytes.size() + 1));
-            break;
-        case 2:  // a length or count made huge or small
-            if (bytes.size() >= 4) {
-                const std::uint32_t v = kInteresting[random() % std::size(kInteresting)];
-                const qsizetype at = pick(bytes.size() - 3);
-                for (int i = 0; i < 4; ++i)
-                    bytes[at + i] = char(v >> (8 * i));
-            }
-            break;
-        case 3:  // insert random bytes
-            bytes.insert(pick(bytes.size() + 1), QByteArray(1 + pick(8), char(random())));
-            break;
-        case 4:  // remove a range
-            bytes.remove(pick(bytes.size()), 1 + pick(8));
-            break;
-        case 5:  // repeat a piece
-            if (!bytes.isEmpty()) {
-                const qsizetype at = pick(bytes.size());
-                bytes.insert(pick(bytes.size() + 1), bytes.mid(at, 1 + pick(16)));
-            }
-            break;
+            case 0:  // flip a byte
+                if (!bytes.isEmpty()) bytes[pick(bytes.size())] = char(random());
+                break;
+            case 1:  // cut the file
+                bytes.truncate(pick(bytes.size() + 1));
+                break;
+            case 2:  // a length or count made huge or small
+                if (bytes.size() >= 4) {
+                    const std::uint32_t v = kInteresting[random() % std::size(kInteresting)];
+                    const qsizetype at = pick(bytes.size() - 3);
+                    for (int i = 0; i < 4; ++i) bytes[at + i] = char(v >> (8 * i));
+                }
+                break;
+            case 3:  // insert random bytes
+                bytes.insert(pick(bytes.size() + 1), QByteArray(1 + pick(8), char(random())));
+                break;
+            case 4:  // remove a range
+                bytes.remove(pick(bytes.size()), 1 + pick(8));
+                break;
+            case 5:  // repeat a piece
+                if (!bytes.isEmpty()) {
+                    const qsizetype at = pick(bytes.size());
+                    bytes.insert(pick(bytes.size() + 1), bytes.mid(at, 1 + pick(16)));
+                }
+                break;
         }
     }
     return bytes;
 }
 
 struct Reader {
-    const char *name;
-    int (*fuzz)(const std::uint8_t *, std::size_t);
+    const char* name;
+    int (*fuzz)(const std::uint8_t*, std::size_t);
     std::vector<QByteArray> seeds;
 };
 
@@ -74,7 +72,7 @@ std::vector<Reader> Readers() {
     result.status = FolderStatus::Result;
     result.records = records;
     result.outputFolder = result.pstTargetFolder = QStringLiteral("D:\\o\\");
-    const auto withKind = [](FolderListKind kind, const QByteArray &bytes) {
+    const auto withKind = [](FolderListKind kind, const QByteArray& bytes) {
         return QByteArray(1, char(int(kind) - 1)) + bytes;
     };
     return {
@@ -94,13 +92,14 @@ std::vector<Reader> Readers() {
 
 TEST(HandoffFuzz, MutatedFilesKeepEveryReaderSound) {
     std::mt19937 random(20240611);
-    for (const Reader &reader : Readers()) {
+    for (const Reader& reader : Readers()) {
         SCOPED_TRACE(reader.name);
         int broken = 0;
         for (int i = 0; i < kInputsPerReader; ++i) {
-            const QByteArray &seed = reader.seeds[std::size_t(i) % reader.seeds.size()];
+            const QByteArray& seed = reader.seeds[std::size_t(i) % reader.seeds.size()];
             const QByteArray input = Mutate(seed, random);
-            if (reader.fuzz(reinterpret_cast<const std::uint8_t *>(input.constData()), std::size_t(input.size())) != 0 &&
+            if (reader.fuzz(reinterpret_cast<const std::uint8_t*>(input.constData()),
+                            std::size_t(input.size())) != 0 &&
                 ++broken <= 3)
                 ADD_FAILURE() << "input " << input.toHex().toStdString();
         }

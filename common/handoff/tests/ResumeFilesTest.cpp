@@ -10,7 +10,7 @@
 namespace {
 
 class ResumeFiles : public HandoffFolder {
-protected:
+  protected:
     QString setting_ = Path("setting.txt");
     QString cal_ = Path("cal.txt");
 };
@@ -23,9 +23,10 @@ TEST_F(ResumeFiles, ResumeRecordIsThirteenPlusTwoNBytes) {
         {{0x1234, 0, QStringLiteral("\\\\Personal"), 1},  // 10 characters, length 10
          Bytes().U32(0x1234).U32(0).U32(10).Units("\\\\Personal").U8(1)},
         {{0, 99, QString(), 0}, Bytes().U32(0).U32(99).U32(0).U8(0)},
-        {{0xFFFFFFFF, 7, QString(QChar(0x20AC)), 1}, Bytes().U32(0xFFFFFFFF).U32(7).U32(1).U8(0xAC).U8(0x20).U8(1)},
+        {{0xFFFFFFFF, 7, QString(QChar(0x20AC)), 1},
+         Bytes().U32(0xFFFFFFFF).U32(7).U32(1).U8(0xAC).U8(0x20).U8(1)},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.record.path.toStdString());
         ASSERT_TRUE(CreateResumeRecord(setting_, c.record));
         EXPECT_EQ(Get(setting_).toHex(' '), c.bytes.toHex(' '));
@@ -80,8 +81,7 @@ TEST_F(ResumeFiles, CalendarIdsAppendAndReadBack) {
     ASSERT_TRUE(CreateEmptyCalendarIds(cal_));
     ASSERT_TRUE(ReadCalendarIds(cal_, ids));
     EXPECT_TRUE(ids.empty());
-    for (std::uint32_t id : {0x11223344u, 5u, 5u})
-        ASSERT_TRUE(AppendCalendarId(cal_, id));
+    for (std::uint32_t id : {0x11223344u, 5u, 5u}) ASSERT_TRUE(AppendCalendarId(cal_, id));
     EXPECT_EQ(Get(cal_), Bytes().U32(0x11223344).U32(5).U32(5).Get());
     ASSERT_TRUE(ReadCalendarIds(cal_, ids));
     EXPECT_EQ(ids, (std::vector<std::uint32_t>{0x11223344u, 5u, 5u}));
@@ -100,8 +100,7 @@ TEST(CalendarIds, TrailingGroupIsPaddedWithZeroBytes) {
         {QByteArray("\x01\x00\x00\x00\x02\x03", 6), {1, 0x0302}},
         {QByteArray("\xff\xff\xff\xff\x01\x02\x03", 7), {0xFFFFFFFF, 0x030201}},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(ParseCalendarIds(c.bytes), c.ids) << c.bytes.toHex().toStdString();
+    for (const auto& c : cases) EXPECT_EQ(ParseCalendarIds(c.bytes), c.ids) << c.bytes.toHex().toStdString();
 }
 
 // Each step: what "setting.txt" held after a process (nullopt: unreadable) and the decision.
@@ -117,7 +116,7 @@ ResumeRecord At(std::uint32_t index, std::uint8_t continueFlag = 1) {
 TEST(PassRestart, DecidesByFlagIndexAndStrikes) {
     using D = PassDecision;
     const struct {
-        const char *name;
+        const char* name;
         std::vector<Step> steps;
     } cases[] = {
         {"finished, or ended early at entry 0", {{At(0), D::Finished}}},
@@ -129,20 +128,28 @@ TEST(PassRestart, DecidesByFlagIndexAndStrikes) {
         {"first end at 1 already one strike",
          {{At(1), D::RunAgain}, {At(1), D::RunAgain}, {At(1), D::GivenUp}}},
         {"strikes count over the whole pass",
-         {{At(7), D::RunAgain}, {At(7), D::RunAgain}, {At(9), D::RunAgain}, {At(9), D::RunAgain},
-          {At(11), D::RunAgain}, {At(11), D::GivenUp}}},
+         {{At(7), D::RunAgain},
+          {At(7), D::RunAgain},
+          {At(9), D::RunAgain},
+          {At(9), D::RunAgain},
+          {At(11), D::RunAgain},
+          {At(11), D::GivenUp}}},
         {"unreadable file counts as no progress",
          {{std::nullopt, D::RunAgain}, {std::nullopt, D::RunAgain}, {std::nullopt, D::GivenUp}}},
         {"unreadable after progress keeps the last index",
-         {{At(50), D::RunAgain}, {std::nullopt, D::RunAgain}, {At(50), D::RunAgain}, {std::nullopt, D::GivenUp}}},
+         {{At(50), D::RunAgain},
+          {std::nullopt, D::RunAgain},
+          {At(50), D::RunAgain},
+          {std::nullopt, D::GivenUp}}},
         {"a strike then finished", {{At(1), D::RunAgain}, {At(0), D::Finished}}},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         PassRestart pass;
         for (std::size_t i = 0; i < c.steps.size(); ++i) {
-            const Step &step = c.steps[i];
-            EXPECT_EQ(pass.AfterProcess(step.found ? &*step.found : nullptr), step.decision) << "process " << i + 1;
+            const Step& step = c.steps[i];
+            EXPECT_EQ(pass.AfterProcess(step.found ? &*step.found : nullptr), step.decision)
+                << "process " << i + 1;
         }
     }
 }

@@ -6,12 +6,14 @@
 
 namespace {
 
-QByteArray Le(const QString &text) { return Bytes().Units(text); }
+QByteArray Le(const QString& text) {
+    return Bytes().Units(text);
+}
 
 const QByteArray kMark("\xFF\xFE", 2);
 
 class RunLogFile : public HandoffFolder {
-protected:
+  protected:
     QString path_ = Path(RunLog::FileName());
 };
 
@@ -54,7 +56,8 @@ TEST_F(RunLogFile, LinesEndOnceAndTheChildContinuesAtTheNextByte) {
     child.Write("x");
     child.LineEnd();
     child.WriteLine("");
-    const QString expected = QString(149, '*') + "\r\nStart Processing Time:\t7-3-2024-9-5-0\r\n"
+    const QString expected = QString(149, '*') +
+                             "\r\nStart Processing Time:\t7-3-2024-9-5-0\r\n"
                              "Saving data process starts:\r\nEmail number: 3 \r\nx\r\n\r\n";
     EXPECT_EQ(Get(path_), kMark + Le(expected));
 }
@@ -62,13 +65,13 @@ TEST_F(RunLogFile, LinesEndOnceAndTheChildContinuesAtTheNextByte) {
 TEST(RunLog, TimeFormatsHaveNoLeadingZeros) {
     const struct {
         QDateTime time;
-        const char *header;
-        const char *summary;
+        const char* header;
+        const char* summary;
     } cases[] = {
         {QDateTime(QDate(2018, 7, 3), QTime(9, 5, 0)), "3-7-2018-9-5-0", "7/3/2018 9:5:0"},
         {QDateTime(QDate(1999, 12, 31), QTime(23, 59, 58)), "31-12-1999-23-59-58", "12/31/1999 23:59:58"},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(RunLog::HeaderTime(c.time), c.header);
         EXPECT_EQ(RunLog::SummaryTime(c.time), c.summary);
     }

@@ -45,12 +45,30 @@ TEST(RunOptions, EmptyCollectionsGiveTheFixedFieldsAndThreeZeroCounts) {
     RunOptions o;
     o.logPath = QStringLiteral("L");
     const QByteArray expected = Bytes()
-        .U8(0).U8(0).U8(0)
-        .U32(0).U32(0).U32(1).Units("L")
-        .U32(1).U32(0).U32(0).U32(0)
-        .U8(0).U8(0).U32(0).U32(0)
-        .U8(0).U8(0).U8(0).U32(0).U32(0).U32(0)
-        .U64(0).U64(0).U64(0);
+                                    .U8(0)
+                                    .U8(0)
+                                    .U8(0)
+                                    .U32(0)
+                                    .U32(0)
+                                    .U32(1)
+                                    .Units("L")
+                                    .U32(1)
+                                    .U32(0)
+                                    .U32(0)
+                                    .U32(0)
+                                    .U8(0)
+                                    .U8(0)
+                                    .U32(0)
+                                    .U32(0)
+                                    .U8(0)
+                                    .U8(0)
+                                    .U8(0)
+                                    .U32(0)
+                                    .U32(0)
+                                    .U32(0)
+                                    .U64(0)
+                                    .U64(0)
+                                    .U64(0);
     EXPECT_EQ(SerializeRunOptions(o).toHex(' '), expected.toHex(' '));
     EXPECT_EQ(SerializeRunOptions(RunOptions{}).size(), 80);
 }
@@ -60,12 +78,26 @@ TEST(RunOptions, CollectionsAreCountedInLowHalfAndKeysAscendByCodeUnit) {
     o.addressMap = {{"b", "2"}, {"B", "1"}, {"a", "3"}};
     o.dateRanges = {{{1.5, 0}, {2.0, 1}}};
     const QByteArray tail = Bytes()
-        .U32(3).U32(0)
-        .U32(1).Units("B").U32(1).Units("1")
-        .U32(1).Units("a").U32(1).Units("3")
-        .U32(1).Units("b").U32(1).Units("2")
-        .U64(0)
-        .U64(1).Raw(F64(1.5)).U32(0).Raw(F64(2.0)).U32(1);
+                                .U32(3)
+                                .U32(0)
+                                .U32(1)
+                                .Units("B")
+                                .U32(1)
+                                .Units("1")
+                                .U32(1)
+                                .Units("a")
+                                .U32(1)
+                                .Units("3")
+                                .U32(1)
+                                .Units("b")
+                                .U32(1)
+                                .Units("2")
+                                .U64(0)
+                                .U64(1)
+                                .Raw(F64(1.5))
+                                .U32(0)
+                                .Raw(F64(2.0))
+                                .U32(1);
     EXPECT_TRUE(SerializeRunOptions(o).endsWith(tail));
 }
 
@@ -89,11 +121,38 @@ TEST_F(HandoffFolder, MissingRunOptionsGiveDefaultsWithoutCreatingTheFile) {
 
 TEST(RunOptions, RepeatedKeyKeepsItsFirstValueAndTextEndsAtNul) {
     const QByteArray bytes = Bytes()
-        .U8(0).U8(0).U8(0)
-        .U32(3).Units(QString("ab") + QChar(0) ).U32(0).U32(0)
-        .U32(1).U32(0).U32(0).U32(0).U8(0).U8(0).U32(0).U32(0).U8(0).U8(0).U8(0).U32(0).U32(0).U32(0)
-        .U64(2).U32(1).Units("k").U32(1).Units("1").U32(1).Units("k").U32(1).Units("2")
-        .U64(0).U64(0);
+                                 .U8(0)
+                                 .U8(0)
+                                 .U8(0)
+                                 .U32(3)
+                                 .Units(QString("ab") + QChar(0))
+                                 .U32(0)
+                                 .U32(0)
+                                 .U32(1)
+                                 .U32(0)
+                                 .U32(0)
+                                 .U32(0)
+                                 .U8(0)
+                                 .U8(0)
+                                 .U32(0)
+                                 .U32(0)
+                                 .U8(0)
+                                 .U8(0)
+                                 .U8(0)
+                                 .U32(0)
+                                 .U32(0)
+                                 .U32(0)
+                                 .U64(2)
+                                 .U32(1)
+                                 .Units("k")
+                                 .U32(1)
+                                 .Units("1")
+                                 .U32(1)
+                                 .Units("k")
+                                 .U32(1)
+                                 .Units("2")
+                                 .U64(0)
+                                 .U64(0);
     const RunOptions read = ParseRunOptions(bytes);
     EXPECT_EQ(read.pstTargetFolder, "ab");
     EXPECT_EQ(read.addressMap, (std::map<QString, QString>{{"k", "1"}}));
@@ -128,7 +187,7 @@ TEST(RunOptions, FileCutAnywhereKeepsDefaultsFromTheCutOn) {
 TEST(RunOptions, HugeCountsAndLengthsEndWithTheData) {
     const QByteArray fixed = SerializeRunOptions(RunOptions{}).left(80 - 24);
     const struct {
-        const char *name;
+        const char* name;
         QByteArray bytes;
         std::size_t addresses;
         std::size_t ranges;
@@ -138,7 +197,7 @@ TEST(RunOptions, HugeCountsAndLengthsEndWithTheData) {
         {"range count 2^63", Bytes().Raw(fixed).U64(0).U64(0).U64(1ull << 63).Raw(QByteArray(30, 0)), 0, 1},
         {"key length 0xFFFFFFFF", Bytes().Raw(fixed).U64(1).U32(0xFFFFFFFF).Units("abc"), 0, 0},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const RunOptions read = ParseRunOptions(c.bytes);
         EXPECT_EQ(read.addressMap.size(), c.addresses);

@@ -12,16 +12,14 @@
 namespace {
 
 class NotesDatabaseTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(session.Initialize(), LNNOERROR); }
-    void TearDown() override
-    {
+    void TearDown() override {
         db.Close();
         NotesMemoryDatabases::Clear();
     }
 
-    LNSTATUS OpenBuilt(const DxlBuilder &b, const QString &path = QStringLiteral("/mem/test.nsf"))
-    {
+    LNSTATUS OpenBuilt(const DxlBuilder& b, const QString& path = QStringLiteral("/mem/test.nsf")) {
         b.Register(path);
         if (const LNSTATUS s = session.GetDatabase(path, &db)) return s;
         return db.Open();
@@ -31,8 +29,7 @@ protected:
     LNDatabase db;
 };
 
-TEST_F(NotesDatabaseTest, FolderEntriesLeadToDocumentsWithTheirItems)
-{
+TEST_F(NotesDatabaseTest, FolderEntriesLeadToDocumentsWithTheirItems) {
     DxlBuilder b("Mail of Ann");
     const NOTEID memo = b.AddDocument("Memo")
                             .Text("Subject", "Grüße / 你好 😀")
@@ -69,8 +66,7 @@ TEST_F(NotesDatabaseTest, FolderEntriesLeadToDocumentsWithTheirItems)
     EXPECT_FALSE(doc.HasItem("Body"));
 }
 
-TEST_F(NotesDatabaseTest, AttachmentsDetachAndRichTextGivesTextLinksAndXml)
-{
+TEST_F(NotesDatabaseTest, AttachmentsDetachAndRichTextGivesTextLinksAndXml) {
     DxlBuilder b;
     QByteArray big(300000, '\0');
     for (int i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
@@ -125,8 +121,7 @@ TEST_F(NotesDatabaseTest, AttachmentsDetachAndRichTextGivesTextLinksAndXml)
     EXPECT_EQ(flatXml, xml);
 }
 
-TEST_F(NotesDatabaseTest, FragmentsAreFoundAgainAcrossChunksMultibyteTextAndLineEnds)
-{
+TEST_F(NotesDatabaseTest, FragmentsAreFoundAgainAcrossChunksMultibyteTextAndLineEnds) {
     // Offsets inside the file must survive CR LF line ends, characters of one to four UTF-8
     // bytes, base64 runs held back from the parser and reads that cross the reader's chunks.
     DxlBuilder b;
@@ -158,11 +153,11 @@ TEST_F(NotesDatabaseTest, FragmentsAreFoundAgainAcrossChunksMultibyteTextAndLine
     EXPECT_EQ(rt.GetPlainText(), "Ünïcödé 😀 ok\n");
 }
 
-TEST_F(NotesDatabaseTest, FormFieldsComeFromTheDesignElseFromTheItems)
-{
+TEST_F(NotesDatabaseTest, FormFieldsComeFromTheDesignElseFromTheItems) {
     DxlBuilder b;
-    b.AddForm("Person|Contact", {{"FirstName", "text"}, {"Birthday", "datetime"},
-                                 {"Comment", "richtext"}, {"Members", "names"}});
+    b.AddForm(
+        "Person|Contact",
+        {{"FirstName", "text"}, {"Birthday", "datetime"}, {"Comment", "richtext"}, {"Members", "names"}});
     const NOTEID person = b.AddDocument("Person").Text("FirstName", "Ann").Id();
     const NOTEID odd = b.AddDocument("Unheard")
                            .Text("A", "1")
@@ -179,15 +174,14 @@ TEST_F(NotesDatabaseTest, FormFieldsComeFromTheDesignElseFromTheItems)
         std::vector<LNFormField> f;
         EXPECT_EQ(doc.GetFormFields(&f), LNNOERROR);
         std::string out;
-        for (const auto &field : f) out += field.name + ":" + std::to_string(field.type) + " ";
+        for (const auto& field : f) out += field.name + ":" + std::to_string(field.type) + " ";
         return out;
     };
     EXPECT_EQ(fields(person), "FirstName:45 Birthday:46 Comment:49 Members:48 ");
     EXPECT_EQ(fields(odd), "A:45 B:46 C:49 D:48 ");
 }
 
-TEST_F(NotesDatabaseTest, CalendarAccessorsReadTheCalendarItems)
-{
+TEST_F(NotesDatabaseTest, CalendarAccessorsReadTheCalendarItems) {
     DxlBuilder b;
     const NOTEID id = b.AddDocument("Appointment")
                           .Text("Subject", "Review")
@@ -200,10 +194,8 @@ TEST_F(NotesDatabaseTest, CalendarAccessorsReadTheCalendarItems)
                           .Text("Repeats", "1")
                           .RichText("Body", "<par>Agenda</par>")
                           .Id();
-    const NOTEID split = b.AddDocument("Appointment")
-                             .Date("StartDate", "20190312")
-                             .Date("StartTime", "T093000,00-05")
-                             .Id();
+    const NOTEID split =
+        b.AddDocument("Appointment").Date("StartDate", "20190312").Date("StartTime", "T093000,00-05").Id();
     ASSERT_EQ(OpenBuilt(b), LNNOERROR);
     LNDocument doc;
     ASSERT_EQ(db.GetDocument(id, &doc), LNNOERROR);
@@ -228,13 +220,12 @@ TEST_F(NotesDatabaseTest, CalendarAccessorsReadTheCalendarItems)
     EXPECT_EQ(end, start);
 }
 
-TEST(NotesDatetime, DxlFormsParseOrAreRefused)
-{
+TEST(NotesDatetime, DxlFormsParseOrAreRefused) {
     const struct {
-        const char *dxl;
+        const char* dxl;
         bool ok;
-        const char *plain;  // after conversion to GMT
-        const char *text;
+        const char* plain;  // after conversion to GMT
+        const char* text;
     } cases[] = {
         {"20180703T090500,00-05", true, "7/3/2018 14:5:0", "07/03/2018 09:05:00"},
         {"20181231T233000,00-0130", true, "1/1/2019 1:0:0", "12/31/2018 23:30:00"},
@@ -250,7 +241,7 @@ TEST(NotesDatetime, DxlFormsParseOrAreRefused)
         {"20180703T090500,00-99", false, "", ""},
         {"20180703T090500,00-05junk", false, "", ""},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.dxl);
         LNDatetime d;
         ASSERT_EQ(LNDatetime::FromDxl(c.dxl, false, &d), c.ok);
@@ -267,8 +258,7 @@ TEST(NotesDatetime, DxlFormsParseOrAreRefused)
     EXPECT_EQ(LNDatetime().GetPlainText(), "0/0/0 0:0:0");
 }
 
-TEST_F(NotesDatabaseTest, FlatFunctionsWorkOnHandlesOfOpenObjectsOnly)
-{
+TEST_F(NotesDatabaseTest, FlatFunctionsWorkOnHandlesOfOpenObjectsOnly) {
     DxlBuilder b;
     const NOTEID id = b.AddDocument("Memo")
                           .Text("Subject", "s", LNITEMFLAGS_SUMMARY)
@@ -299,15 +289,14 @@ TEST_F(NotesDatabaseTest, FlatFunctionsWorkOnHandlesOfOpenObjectsOnly)
     EXPECT_EQ(NSFNoteOpenByID(database, id, &doc), LNERR_BAD_HANDLE);
 }
 
-TEST(NotesText, TranslationToUtf16StaysInsideTheBuffer)
-{
+TEST(NotesText, TranslationToUtf16StaysInsideTheBuffer) {
     const std::string text = "aé😀";  // 1 + 1 + 2 UTF-16 units
     EXPECT_EQ(LNStringTranslate(text), QStringLiteral("aé😀"));
     const struct {
         std::size_t outBytes;
         std::size_t units;
     } cases[] = {{10, 4}, {8, 4}, {6, 2}, {4, 2}, {2, 1}, {1, 0}};
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.outBytes);
         char16_t out[8];
         std::fill(std::begin(out), std::end(out), u'#');
@@ -316,8 +305,7 @@ TEST(NotesText, TranslationToUtf16StaysInsideTheBuffer)
     }
 }
 
-TEST_F(NotesDatabaseTest, AttachmentDataNeverReachesTheXmlParser)
-{
+TEST_F(NotesDatabaseTest, AttachmentDataNeverReachesTheXmlParser) {
     // 17 MiB of data is a base64 run beyond the parser's text limit: the database opens only
     // because the run is held back and streamed when detached.
     QByteArray big(17 << 20, '\0');

@@ -15,17 +15,15 @@
 namespace {
 
 class NotesFaultsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(session.Initialize(), LNNOERROR); }
-    void TearDown() override
-    {
+    void TearDown() override {
         LNSetThrowAllErrors(false);
         NotesMemoryDatabases::Clear();
     }
 
-    LNSTATUS OpenBytes(const QByteArray &bytes, LNDatabase *db,
-                       const QString &path = QStringLiteral("/mem/faults.dxl"))
-    {
+    LNSTATUS OpenBytes(const QByteArray& bytes, LNDatabase* db,
+                       const QString& path = QStringLiteral("/mem/faults.dxl")) {
         NotesMemoryDatabases::Add(path, bytes);
         if (const LNSTATUS s = session.GetDatabase(path, db)) return s;
         return db->Open();
@@ -34,15 +32,13 @@ protected:
     LNNotesSession session;
 };
 
-QByteArray SmallDxl()
-{
+QByteArray SmallDxl() {
     DxlBuilder b;
     b.AddDocument("Memo").Text("Subject", "x").Attach("a.txt", "hello");
     return b.ToDxl();
 }
 
-TEST_F(NotesFaultsTest, DamagedOrForeignFilesDoNotOpen)
-{
+TEST_F(NotesFaultsTest, DamagedOrForeignFilesDoNotOpen) {
     const QByteArray good = SmallDxl();
     QByteArray latin1Declared = good;
     latin1Declared.replace("encoding='utf-8'", "encoding='ISO-8859-1'");
@@ -51,7 +47,7 @@ TEST_F(NotesFaultsTest, DamagedOrForeignFilesDoNotOpen)
     QByteArray hugeRun = good;
     hugeRun.replace("<text>x</text>", "<text>" + QByteArray(17 << 20, 'A') + "</text>");
     const struct {
-        const char *name;
+        const char* name;
         QByteArray bytes;
         QString path;
         LNSTATUS status;
@@ -68,7 +64,7 @@ TEST_F(NotesFaultsTest, DamagedOrForeignFilesDoNotOpen)
         {"invalid UTF-8", invalidUtf8, "/mem/t.dxl", LNERR_BAD_ENCODING},
         {"text run beyond the limit", hugeRun, "/mem/t.dxl", LNERR_TOO_LARGE},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LNDatabase db;
         EXPECT_EQ(OpenBytes(c.bytes, &db, c.path), c.status);
@@ -77,8 +73,7 @@ TEST_F(NotesFaultsTest, DamagedOrForeignFilesDoNotOpen)
     }
 }
 
-TEST(NotesStatus, EveryStatusOfTheLayerHasItsOwnText)
-{
+TEST(NotesStatus, EveryStatusOfTheLayerHasItsOwnText) {
     std::set<QString> texts;
     std::vector<LNSTATUS> statuses = {LNERR_RETRY_IN_FRESH_PROCESS};
     for (LNSTATUS s = LNERR_SESSION_NOT_INITIALIZED; s <= LNERR_INTERNAL; ++s) statuses.push_back(s);
@@ -93,8 +88,7 @@ TEST(NotesStatus, EveryStatusOfTheLayerHasItsOwnText)
     EXPECT_STREQ(small, "File ");
 }
 
-TEST_F(NotesFaultsTest, MissingFileAndServerAndUnregisteredThread)
-{
+TEST_F(NotesFaultsTest, MissingFileAndServerAndUnregisteredThread) {
     LNDatabase db;
     ASSERT_EQ(session.GetDatabase(QStringLiteral("/no/such/file.nsf"), &db), LNNOERROR);
     EXPECT_EQ(db.Open(), LNERR_FILE_NOT_FOUND);
@@ -115,8 +109,7 @@ TEST_F(NotesFaultsTest, MissingFileAndServerAndUnregisteredThread)
     EXPECT_EQ(afterInit, LNNOERROR);
 }
 
-TEST_F(NotesFaultsTest, FaultMarksFailOpeningsWithTheirStatus)
-{
+TEST_F(NotesFaultsTest, FaultMarksFailOpeningsWithTheirStatus) {
     DxlBuilder b;
     const NOTEID failing = b.AddDocument("Memo").OpenStatus(549).Id();
     const NOTEID retry = b.AddDocument("Memo").FirstOpenStatus(LNERR_RETRY_IN_FRESH_PROCESS).Id();
@@ -172,8 +165,7 @@ TEST_F(NotesFaultsTest, FaultMarksFailOpeningsWithTheirStatus)
     EXPECT_EQ(doc.Open(), LNERR_RETRY_IN_FRESH_PROCESS);
 }
 
-TEST_F(NotesFaultsTest, FirstOpenFaultOfAFileHoldsAcrossOpenings)
-{
+TEST_F(NotesFaultsTest, FirstOpenFaultOfAFileHoldsAcrossOpenings) {
     // Each nsfsave process opens the database anew; only the first opening ever fails.
     QTemporaryDir dir;
     DxlBuilder b;
@@ -181,7 +173,7 @@ TEST_F(NotesFaultsTest, FirstOpenFaultOfAFileHoldsAcrossOpenings)
     const QString path = dir.filePath(QStringLiteral("mail.nsf"));
     ASSERT_TRUE(b.Save(path));
     LNSTATUS results[2];
-    for (LNSTATUS &r : results) {
+    for (LNSTATUS& r : results) {
         LNDatabase db;
         ASSERT_EQ(session.GetDatabase(path, &db), LNNOERROR);
         ASSERT_EQ(db.Open(), LNNOERROR);
@@ -193,8 +185,7 @@ TEST_F(NotesFaultsTest, FirstOpenFaultOfAFileHoldsAcrossOpenings)
     EXPECT_EQ(results[1], LNNOERROR);
 }
 
-TEST_F(NotesFaultsTest, EncryptedItemsOpenOnlyAfterDecryption)
-{
+TEST_F(NotesFaultsTest, EncryptedItemsOpenOnlyAfterDecryption) {
     DxlBuilder b;
     const NOTEID secret = b.AddDocument("Memo")
                               .Text("Subject", "visible")
@@ -229,8 +220,7 @@ TEST_F(NotesFaultsTest, EncryptedItemsOpenOnlyAfterDecryption)
     EXPECT_EQ(doc.Decrypt(), LNERR_NOT_ENCRYPTED);
 }
 
-TEST_F(NotesFaultsTest, ThrowAllErrorsTurnsReturnedStatusesIntoThrownOnes)
-{
+TEST_F(NotesFaultsTest, ThrowAllErrorsTurnsReturnedStatusesIntoThrownOnes) {
     LNDatabase db;
     ASSERT_EQ(OpenBytes(SmallDxl(), &db), LNNOERROR);
     LNSetThrowAllErrors(true);
@@ -241,15 +231,16 @@ TEST_F(NotesFaultsTest, ThrowAllErrorsTurnsReturnedStatusesIntoThrownOnes)
     EXPECT_EQ(NSFItemInfo(77777, "Body", &info), LNERR_BAD_HANDLE);
 }
 
-TEST_F(NotesFaultsTest, DamagedAttachmentDataFailsTheDetachOnly)
-{
+TEST_F(NotesFaultsTest, DamagedAttachmentDataFailsTheDetachOnly) {
     DxlBuilder b;
     const NOTEID id = b.AddDocument("Memo")
                           .Text("Subject", "ok")
-                          .ItemXml("<item name='$FILE'><object><file name='cut.bin' size='100'>"
-                                   "<filedata>aGVsbG8=</filedata></file></object></item>")
-                          .ItemXml("<item name='$FILE'><object><file name='bad.bin' size='3'>"
-                                   "<filedata>a%b!</filedata></file></object></item>")
+                          .ItemXml(
+                              "<item name='$FILE'><object><file name='cut.bin' size='100'>"
+                              "<filedata>aGVsbG8=</filedata></file></object></item>")
+                          .ItemXml(
+                              "<item name='$FILE'><object><file name='bad.bin' size='3'>"
+                              "<filedata>a%b!</filedata></file></object></item>")
                           .Id();
     LNDatabase db;
     ASSERT_EQ(OpenBytes(b.ToDxl(), &db), LNNOERROR);
@@ -260,7 +251,7 @@ TEST_F(NotesFaultsTest, DamagedAttachmentDataFailsTheDetachOnly)
     QTemporaryDir dir;
     const auto files = doc.GetAttachments();
     ASSERT_EQ(files.size(), 2u);
-    for (const auto &f : files) {
+    for (const auto& f : files) {
         SCOPED_TRACE(f.GetName());
         const QString out = dir.filePath(QString::fromStdString(f.GetName()));
         EXPECT_EQ(f.Detach(out), LNERR_ATTACHMENT_DAMAGED);
@@ -268,8 +259,7 @@ TEST_F(NotesFaultsTest, DamagedAttachmentDataFailsTheDetachOnly)
     }
 }
 
-TEST_F(NotesFaultsTest, PlainExportListsEveryDocumentInAllByCreation)
-{
+TEST_F(NotesFaultsTest, PlainExportListsEveryDocumentInAllByCreation) {
     DxlBuilder b;
     b.SetPlainDxl(true);
     const NOTEID late = b.AddDocument("Memo").Created("20200101T100000,00+00").Unread().Id();
@@ -291,8 +281,7 @@ TEST_F(NotesFaultsTest, PlainExportListsEveryDocumentInAllByCreation)
     EXPECT_FALSE(all.GetEntry(1).IsUnread());
 }
 
-TEST_F(NotesFaultsTest, ADominoStyleExportWithDoctypeAndDesignLoads)
-{
+TEST_F(NotesFaultsTest, ADominoStyleExportWithDoctypeAndDesignLoads) {
     const QByteArray dxl = R"(<?xml version='1.0' encoding='utf-8'?>
 <!DOCTYPE database SYSTEM 'xmlschemas/domino_9_0_1.dtd'>
 <database xmlns='http://www.lotus.com/dxl' version='9.0' maintenanceversion='1.0'

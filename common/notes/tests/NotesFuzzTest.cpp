@@ -12,8 +12,7 @@
 
 namespace {
 
-QByteArray Seed()
-{
+QByteArray Seed() {
     DxlBuilder b("Seed");
     b.AddForm("Memo", {{"Subject", "text"}, {"StartDate", "datetime"}, {"Body", "richtext"}});
     const NOTEID a =
@@ -39,45 +38,68 @@ QByteArray Seed()
     b.AddView("V").OpenStatus(5);
     QByteArray x = b.ToDxl();
     // A comment and a CDATA section holding what looks like base64 tags.
-    x.replace("<item name='N'", "<!-- <filedata> --><item name='C'><text><![CDATA[<gif>x]]></text></item><item name='N'");
+    x.replace("<item name='N'",
+              "<!-- <filedata> --><item name='C'><text><![CDATA[<gif>x]]></text></item><item name='N'");
     return x;
 }
 
-QByteArray Mutate(const QByteArray &seed, std::mt19937 &rng)
-{
-    static const char *kTokens[] = {"<",         ">",          "</item>",   "<filedata>",
-                                    "</filedata>", "<richtext>", "<gif>",     "&amp;",
-                                    "\xF0\x9F",  "'",          "<!--",      "]]>",
-                                    "<nx:entry noteid='8f6'/>", "\xC3",     "=",
+QByteArray Mutate(const QByteArray& seed, std::mt19937& rng) {
+    static const char* kTokens[] = {"<",
+                                    ">",
+                                    "</item>",
+                                    "<filedata>",
+                                    "</filedata>",
+                                    "<richtext>",
+                                    "<gif>",
+                                    "&amp;",
+                                    "\xF0\x9F",
+                                    "'",
+                                    "<!--",
+                                    "]]>",
+                                    "<nx:entry noteid='8f6'/>",
+                                    "\xC3",
+                                    "=",
                                     "<datetime>99999999T999999</datetime>"};
     QByteArray x = seed;
     const int edits = 1 + static_cast<int>(rng() % 4);
     for (int i = 0; i < edits && !x.isEmpty(); ++i) {
         const auto pos = static_cast<qsizetype>(rng() % static_cast<unsigned>(x.size()));
         switch (rng() % 12) {
-        case 0: case 1: x[pos] = static_cast<char>(rng()); break;
-        case 2: case 3: x.remove(pos, static_cast<qsizetype>(rng() % 40)); break;
-        case 4: case 5: case 6: x.insert(pos, kTokens[rng() % std::size(kTokens)]); break;
-        case 7: x.truncate(pos); break;
-        case 8: case 9: {  // a digit or letter for another: keeps the XML, changes values
-            if (std::isalnum(static_cast<unsigned char>(x[pos])))
-                x[pos] = "0123456789abcdefAF"[rng() % 18];
-            break;
-        }
-        default: {  // copy a slice elsewhere
-            const auto len = static_cast<qsizetype>(rng() % 200);
-            const auto to = static_cast<qsizetype>(rng() % static_cast<unsigned>(x.size()));
-            x.insert(to, x.mid(pos, len));
-        }
+            case 0:
+            case 1:
+                x[pos] = static_cast<char>(rng());
+                break;
+            case 2:
+            case 3:
+                x.remove(pos, static_cast<qsizetype>(rng() % 40));
+                break;
+            case 4:
+            case 5:
+            case 6:
+                x.insert(pos, kTokens[rng() % std::size(kTokens)]);
+                break;
+            case 7:
+                x.truncate(pos);
+                break;
+            case 8:
+            case 9: {  // a digit or letter for another: keeps the XML, changes values
+                if (std::isalnum(static_cast<unsigned char>(x[pos])))
+                    x[pos] = "0123456789abcdefAF"[rng() % 18];
+                break;
+            }
+            default: {  // copy a slice elsewhere
+                const auto len = static_cast<qsizetype>(rng() % 200);
+                const auto to = static_cast<qsizetype>(rng() % static_cast<unsigned>(x.size()));
+                x.insert(to, x.mid(pos, len));
+            }
         }
     }
     return x;
 }
 
-TEST(NotesFuzz, MutatedDatabasesAreRefusedOrReadSafely)
-{
+TEST(NotesFuzz, MutatedDatabasesAreRefusedOrReadSafely) {
     const QByteArray seed = Seed();
-    ASSERT_EQ(FuzzDxlDatabase(reinterpret_cast<const std::uint8_t *>(seed.constData()),
+    ASSERT_EQ(FuzzDxlDatabase(reinterpret_cast<const std::uint8_t*>(seed.constData()),
                               static_cast<std::size_t>(seed.size())),
               1);
     std::mt19937 rng(20261211);
@@ -85,7 +107,7 @@ TEST(NotesFuzz, MutatedDatabasesAreRefusedOrReadSafely)
     int opened = 0;
     for (int i = 0; i < kInputs; ++i) {
         const QByteArray x = Mutate(seed, rng);
-        opened += FuzzDxlDatabase(reinterpret_cast<const std::uint8_t *>(x.constData()),
+        opened += FuzzDxlDatabase(reinterpret_cast<const std::uint8_t*>(x.constData()),
                                   static_cast<std::size_t>(x.size()));
     }
     std::printf("fuzz: %d inputs, %d opened, %d refused\n", kInputs, opened, kInputs - opened);

@@ -13,22 +13,19 @@
 
 namespace {
 
-QString SourceFile(const char *name)
-{
-    const char *root = std::getenv("NSF_SOURCE_DIR");
+QString SourceFile(const char* name) {
+    const char* root = std::getenv("NSF_SOURCE_DIR");
     return QString::fromLocal8Bit(root ? root : NSF_SOURCE_DIR_AT_BUILD) + QStringLiteral("/data/") +
            QLatin1String(name);
 }
 
-TEST(Samples, CommittedFilesMatchTheGenerator)
-{
+TEST(Samples, CommittedFilesMatchTheGenerator) {
     const struct {
-        const char *file;
+        const char* file;
         DxlBuilder builder;
-    } samples[] = {{"mail.dxl", MailDatabase()},
-                   {"names.dxl", NamesDatabase()},
-                   {"faults.dxl", FaultsDatabase()}};
-    for (const auto &s : samples) {
+    } samples[] = {
+        {"mail.dxl", MailDatabase()}, {"names.dxl", NamesDatabase()}, {"faults.dxl", FaultsDatabase()}};
+    for (const auto& s : samples) {
         SCOPED_TRACE(s.file);
         QFile f(SourceFile(s.file));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << "run: cmake --build build --target regenerate_samples";
@@ -36,8 +33,7 @@ TEST(Samples, CommittedFilesMatchTheGenerator)
     }
 }
 
-TEST(Samples, MailDatabaseOpensWithItsFoldersAndEveryDocumentReadable)
-{
+TEST(Samples, MailDatabaseOpensWithItsFoldersAndEveryDocumentReadable) {
     LNNotesSession session;
     ASSERT_EQ(session.Initialize(), LNNOERROR);
     LNDatabase db;
@@ -46,8 +42,8 @@ TEST(Samples, MailDatabaseOpensWithItsFoldersAndEveryDocumentReadable)
     std::vector<LNViewFolder> views;
     ASSERT_EQ(db.GetViewFolders(&views), LNNOERROR);
     std::set<std::string> names;
-    for (auto &v : views) names.insert(v.GetName());
-    for (const char *expected : {"($Inbox)", "($Sent)", "($Drafts)", "($Trash)", "($All)",
+    for (auto& v : views) names.insert(v.GetName());
+    for (const char* expected : {"($Inbox)", "($Sent)", "($Drafts)", "($Trash)", "($All)",
                                  "Projects\\2019\\Q1: Plan/Review?", "Clients\\\\ACME"})
         EXPECT_TRUE(names.count(expected)) << expected;
 
@@ -60,11 +56,11 @@ TEST(Samples, MailDatabaseOpensWithItsFoldersAndEveryDocumentReadable)
         ASSERT_EQ(db.GetDocument(id, &doc), LNNOERROR);
         ASSERT_EQ(doc.Open(), LNNOERROR) << id;
         forms.insert(doc.GetFormName());
-        for (const auto &a : doc.GetAttachments()) photos += a.GetName() == "ContactPhoto";
+        for (const auto& a : doc.GetAttachments()) photos += a.GetName() == "ContactPhoto";
     }
     EXPECT_EQ(photos, 1);
-    for (const char *form : {"Memo", "memo", "Reply", "Task", "Appointment", "Notice",
-                             "(ReplyNotice)", "Person", "Group", "Discussion"})
+    for (const char* form : {"Memo", "memo", "Reply", "Task", "Appointment", "Notice", "(ReplyNotice)",
+                             "Person", "Group", "Discussion"})
         EXPECT_TRUE(forms.count(form)) << form;
     LNViewFolder all;
     ASSERT_EQ(db.GetViewFolder(std::string_view("($All)"), &all), LNNOERROR);
