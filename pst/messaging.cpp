@@ -60,6 +60,52 @@ NID SiblingTable(NID folder, uint8_t type) {
 
 using Subnodes = std::map<NID, std::pair<BID, BID>>;
 
+// The name-to-ID map of a new Outlook file, in its order (property IDs 0x8000-0x8022).
+const std::vector<NamedProp>& OutlookInitialNames() {
+    static const Guid kGuidMentions =
+        G(0x41F28F13, 0x83F4, 0x4114, {0xA5, 0x84, 0xEE, 0xDB, 0x5A, 0x6B, 0x0B, 0xFF});
+    static const Guid kPsetidRemote = G(0x00062014, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46});
+    static const std::vector<NamedProp> names = {
+        {PSETID_Appointment, 0x8205u, {}},                         // 0x8000
+        {PSETID_Appointment, 0x8223u, {}},                         // 0x8001
+        {PSETID_Appointment, 0x8231u, {}},                         // 0x8002
+        {PSETID_Appointment, 0x8216u, {}},                         // 0x8003
+        {PSETID_Appointment, 0x820Du, {}},                         // 0x8004
+        {PSETID_Appointment, 0x820Eu, {}},                         // 0x8005
+        {PSETID_Appointment, 0x8235u, {}},                         // 0x8006
+        {PSETID_Appointment, 0x8236u, {}},                         // 0x8007
+        {PSETID_Appointment, 0x8233u, {}},                         // 0x8008
+        {PS_INTERNET_HEADERS, std::nullopt, "content-class"},      // 0x8009
+        {PS_PUBLIC_STRINGS, std::nullopt, "DRMLicense"},           // 0x800A
+        {PS_INTERNET_HEADERS, std::nullopt, "x-cr-hashedpuzzle"},  // 0x800B
+        {PS_INTERNET_HEADERS, std::nullopt, "x-cr-puzzleid"},      // 0x800C
+        {PSETID_Common, 0x8580u, {}},                              // 0x800D
+        {PSETID_Common, 0x8581u, {}},                              // 0x800E
+        {PS_PUBLIC_STRINGS, std::nullopt,
+         "urn:schemas-microsoft-com:office:outlook#storetypeprivate"},                 // 0x800F
+        {PSETID_Common, 0x8510u, {}},                                                  // 0x8010
+        {PSETID_Common, 0x8578u, {}},                                                  // 0x8011
+        {kGuidMentions, std::nullopt, "IsMentioned"},                                  // 0x8012
+        {PS_PUBLIC_STRINGS, std::nullopt, "Keywords"},                                 // 0x8013
+        {kPsetidRemote, 0x8F05u, {}},                                                  // 0x8014
+        {PSETID_Common, 0x8514u, {}},                                                  // 0x8015
+        {kPsetidRemote, 0x8F07u, {}},                                                  // 0x8016
+        {PSETID_Common, 0x8503u, {}},                                                  // 0x8017
+        {PSETID_Common, 0x85A8u, {}},                                                  // 0x8018
+        {PSETID_Common, 0x8502u, {}},                                                  // 0x8019
+        {PSETID_Task, 0x8104u, {}},                                                    // 0x801A
+        {PSETID_Task, 0x8105u, {}},                                                    // 0x801B
+        {PSETID_Task, 0x811Cu, {}},                                                    // 0x801C
+        {PS_INTERNET_HEADERS, std::nullopt, "x-ms-exchange-organization-authdomain"},  // 0x801D
+        {PS_PUBLIC_STRINGS, std::nullopt, "DoNotForward"},                             // 0x801E
+        {PSETID_Common, 0x8570u, {}},                                                  // 0x801F
+        {PSETID_Task, 0x8101u, {}},                                                    // 0x8020
+        {PSETID_Common, 0x85E0u, {}},                                                  // 0x8021
+        {PSETID_Common, 0x8552u, {}},                                                  // 0x8022
+    };
+    return names;
+}
+
 }  // namespace
 
 const Guid PS_MAPI = G(0x00020328, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46});
@@ -117,10 +163,11 @@ Result<std::unique_ptr<Store>> Store::CreateOn(std::unique_ptr<FileIo> io, const
     s->db_ = Ndb::Create(std::move(io), err);
     if (!s->db_) return Fail(err);
     if (!s->Build(displayName, err) || !s->Init(err)) return Fail(err);
-    // A map with no entries is refused by some readers; Outlook's own first entries are these
-    // common PSETID_Common properties (reminder and start/end of items).
-    for (uint32_t lid : {0x8503u, 0x8502u, 0x8516u, 0x8517u, 0x8560u})
-        if (auto id = s->NamedPropId({PSETID_Common, lid, {}}); !id) return Fail(id.error());
+    // Readers expect every stream of the map to hold something (pst-extractor refuses an empty
+    // string stream, libpff an empty map): a new store starts with the names Outlook's own new
+    // file has, under the same property IDs.
+    for (const NamedProp& np : OutlookInitialNames())
+        if (auto id = s->NamedPropId(np); !id) return Fail(id.error());
     if (auto st = s->Commit(); !st) return Fail(st.error());
     return s;
 }
