@@ -677,14 +677,20 @@ BuiltNode BuildTc(Ndb& db, const Table& t) {
         if (matrix.size() <= kMaxAlloc) {
             hnidRows = hb.Alloc(matrix);
         } else {
+            // [MS-PST] 2.3.4.4: rows never span blocks; every block but the last is padded to
+            // kMaxBlockData, which readers use to find row n.
             size_t perBlock = kMaxBlockData / rowSize;
             std::vector<BID> leaves;
+            uint64_t total = 0;
             for (size_t off = 0; off < matrix.size(); off += perBlock * rowSize) {
                 size_t len = std::min(perBlock * rowSize, matrix.size() - off);
-                leaves.push_back(db.WriteExternalBlock(matrix.data() + off, len));
+                Bytes block(matrix.begin() + off, matrix.begin() + off + len);
+                if (off + len < matrix.size()) block.resize(kMaxBlockData, 0);
+                leaves.push_back(db.WriteExternalBlock(block.data(), block.size()));
+                total += block.size();
             }
             hnidRows = MakeNid(kNidTypeLtp, nextSub++).value();
-            subs[hnidRows] = {db.WriteDataTreeFromLeaves(leaves, matrix.size()), 0};
+            subs[hnidRows] = {db.WriteDataTreeFromLeaves(leaves, total), 0};
         }
     }
     tcinfo[0] = kSigTc;
@@ -1126,6 +1132,7 @@ struct Appender {
         Bytes r = LayOutRow(layout, row, [&](const Bytes& v) { return StoreCell(v); });
         size_t perBlock = kMaxBlockData / rowSize;
         if (matrixTail.size() / rowSize >= perBlock) {
+            matrixTail.resize(kMaxBlockData, 0);  // full blocks are padded, as Outlook writes them
             matrixLeaves.push_back(db->WriteExternalBlock(matrixTail.data(), matrixTail.size()));
             matrixTail.clear();
         }
@@ -1189,7 +1196,9 @@ struct Appender {
         if (rowCount) {
             std::vector<BID> m = matrixLeaves;
             if (!matrixTail.empty()) m.push_back(d.WriteExternalBlock(matrixTail.data(), matrixTail.size()));
-            subs[matrixNid] = {d.WriteDataTreeFromLeaves(m, uint64_t(rowCount) * layout.rgib[3]), 0};
+            subs[matrixNid] = {d.WriteDataTreeFromLeaves(
+                                   m, uint64_t(matrixLeaves.size()) * kMaxBlockData + matrixTail.size()),
+                               0};
         }
         n.bidSub = d.WriteSubnodeTree(subs);
         for (BID b : toFree) d.FreeBlock(b);
