@@ -60,6 +60,52 @@ NID SiblingTable(NID folder, uint8_t type) {
 
 using Subnodes = std::map<NID, std::pair<BID, BID>>;
 
+// The name-to-ID map of a new Outlook file, in its order (property IDs 0x8000-0x8022).
+const std::vector<NamedProp>& OutlookInitialNames() {
+    static const Guid kGuidMentions =
+        G(0x41F28F13, 0x83F4, 0x4114, {0xA5, 0x84, 0xEE, 0xDB, 0x5A, 0x6B, 0x0B, 0xFF});
+    static const Guid kPsetidRemote = G(0x00062014, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46});
+    static const std::vector<NamedProp> names = {
+        {PSETID_Appointment, 0x8205u, {}},                         // 0x8000
+        {PSETID_Appointment, 0x8223u, {}},                         // 0x8001
+        {PSETID_Appointment, 0x8231u, {}},                         // 0x8002
+        {PSETID_Appointment, 0x8216u, {}},                         // 0x8003
+        {PSETID_Appointment, 0x820Du, {}},                         // 0x8004
+        {PSETID_Appointment, 0x820Eu, {}},                         // 0x8005
+        {PSETID_Appointment, 0x8235u, {}},                         // 0x8006
+        {PSETID_Appointment, 0x8236u, {}},                         // 0x8007
+        {PSETID_Appointment, 0x8233u, {}},                         // 0x8008
+        {PS_INTERNET_HEADERS, std::nullopt, "content-class"},      // 0x8009
+        {PS_PUBLIC_STRINGS, std::nullopt, "DRMLicense"},           // 0x800A
+        {PS_INTERNET_HEADERS, std::nullopt, "x-cr-hashedpuzzle"},  // 0x800B
+        {PS_INTERNET_HEADERS, std::nullopt, "x-cr-puzzleid"},      // 0x800C
+        {PSETID_Common, 0x8580u, {}},                              // 0x800D
+        {PSETID_Common, 0x8581u, {}},                              // 0x800E
+        {PS_PUBLIC_STRINGS, std::nullopt,
+         "urn:schemas-microsoft-com:office:outlook#storetypeprivate"},                 // 0x800F
+        {PSETID_Common, 0x8510u, {}},                                                  // 0x8010
+        {PSETID_Common, 0x8578u, {}},                                                  // 0x8011
+        {kGuidMentions, std::nullopt, "IsMentioned"},                                  // 0x8012
+        {PS_PUBLIC_STRINGS, std::nullopt, "Keywords"},                                 // 0x8013
+        {kPsetidRemote, 0x8F05u, {}},                                                  // 0x8014
+        {PSETID_Common, 0x8514u, {}},                                                  // 0x8015
+        {kPsetidRemote, 0x8F07u, {}},                                                  // 0x8016
+        {PSETID_Common, 0x8503u, {}},                                                  // 0x8017
+        {PSETID_Common, 0x85A8u, {}},                                                  // 0x8018
+        {PSETID_Common, 0x8502u, {}},                                                  // 0x8019
+        {PSETID_Task, 0x8104u, {}},                                                    // 0x801A
+        {PSETID_Task, 0x8105u, {}},                                                    // 0x801B
+        {PSETID_Task, 0x811Cu, {}},                                                    // 0x801C
+        {PS_INTERNET_HEADERS, std::nullopt, "x-ms-exchange-organization-authdomain"},  // 0x801D
+        {PS_PUBLIC_STRINGS, std::nullopt, "DoNotForward"},                             // 0x801E
+        {PSETID_Common, 0x8570u, {}},                                                  // 0x801F
+        {PSETID_Task, 0x8101u, {}},                                                    // 0x8020
+        {PSETID_Common, 0x85E0u, {}},                                                  // 0x8021
+        {PSETID_Common, 0x8552u, {}},                                                  // 0x8022
+    };
+    return names;
+}
+
 }  // namespace
 
 const Guid PS_MAPI = G(0x00020328, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46});
@@ -117,10 +163,11 @@ Result<std::unique_ptr<Store>> Store::CreateOn(std::unique_ptr<FileIo> io, const
     s->db_ = Ndb::Create(std::move(io), err);
     if (!s->db_) return Fail(err);
     if (!s->Build(displayName, err) || !s->Init(err)) return Fail(err);
-    // A map with no entries is refused by some readers; Outlook's own first entries are these
-    // common PSETID_Common properties (reminder and start/end of items).
-    for (uint32_t lid : {0x8503u, 0x8502u, 0x8516u, 0x8517u, 0x8560u})
-        if (auto id = s->NamedPropId({PSETID_Common, lid, {}}); !id) return Fail(id.error());
+    // Readers expect every stream of the map to hold something (pst-extractor refuses an empty
+    // string stream, libpff an empty map): a new store starts with the names Outlook's own new
+    // file has, under the same property IDs.
+    for (const NamedProp& np : OutlookInitialNames())
+        if (auto id = s->NamedPropId(np); !id) return Fail(id.error());
     if (auto st = s->Commit(); !st) return Fail(st.error());
     return s;
 }
@@ -486,6 +533,220 @@ static bool ValidMessage(const NewMessage& msg, int depth, std::string& err) {
     return true;
 }
 
+namespace {
+
+// [MS-OXCDATA] 2.2.5.1 One-Off EntryID: flags, MAPI_ONE_OFF_UID, version, flags (Unicode, no
+// rich text for Internet addresses), then display name, address type and address as
+// NUL-terminated UTF-16.
+Bytes OneOffEntryId(const std::string& name, const std::string& addrType, const std::string& address) {
+    static const uint8_t kOneOffUid[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
+                                           0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
+    constexpr uint16_t kOneOffUnicode = 0x8000, kOneOffNoRichInfo = 0x0001;
+    Bytes e(24, 0);
+    std::memcpy(e.data() + 4, kOneOffUid, 16);
+    Wr16(e.data() + 22, kOneOffUnicode | kOneOffNoRichInfo);  // version 0 before it
+    for (const std::string* s : {&name, &addrType, &address}) {
+        Bytes u = MakeUtf8(*s).data;
+        size_t at = e.size();
+        e.resize(at + u.size() + 2, 0);
+        if (!u.empty()) std::memcpy(e.data() + at, u.data(), u.size());
+    }
+    return e;
+}
+
+// [MS-OXCPRPT] search key of an address: "TYPE:ADDRESS" in capitals, NUL-terminated.
+Bytes AddressSearchKey(const std::string& addrType, const std::string& address) {
+    std::string k = addrType + ":" + address;
+    for (auto& c : k) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    Bytes b(k.begin(), k.end());
+    b.push_back(0);
+    return b;
+}
+
+std::string Text(const PropMap& p, uint16_t id) {
+    auto it = p.find(id);
+    return it == p.end() ? std::string() : ToUtf8(it->second);
+}
+
+void SetIfMissing(PropMap& p, uint16_t id, const Prop& v) {
+    p.emplace(id, v);
+}
+
+// Every column of the recipient table template, derived where the caller left it out, so
+// Outlook can show and reply to the recipient.
+void CompleteRecipient(PropMap& r) {
+    SetIfMissing(r, PidTagRecipientType, MakeLong(kRecipientTo));
+    SetIfMissing(r, PidTagObjectType, MakeLong(kObjectTypeMailUser));
+    SetIfMissing(r, PidTagDisplayType, MakeLong(0));
+    SetIfMissing(r, PidTagResponsibility, MakeBool(true));
+    SetIfMissing(r, PidTagSendRichInfo, MakeBool(false));
+    SetIfMissing(r, PidTagAddressType, MakeUtf8("SMTP"));
+    std::string address = Text(r, PidTagEmailAddress), type = Text(r, PidTagAddressType);
+    SetIfMissing(r, PidTagEmailAddress, MakeUtf8(address));
+    SetIfMissing(r, PidTagDisplayName, MakeUtf8(address));
+    std::string name = Text(r, PidTagDisplayName);
+    SetIfMissing(r, PidTagAddressBookDisplayNamePrintable, MakeUtf8(name));
+    SetIfMissing(r, PidTagEntryId, MakeBinary(OneOffEntryId(name, type, address)));
+    SetIfMissing(r, PidTagRecordKey, r.at(PidTagEntryId));
+    SetIfMissing(r, PidTagSearchKey, MakeBinary(AddressSearchKey(type, address)));
+}
+
+// Sender and represented sender: each completes the other, with address type, entry ID and
+// search key, as Outlook has them on every received message.
+void CompleteSender(PropMap& p) {
+    struct Party {
+        uint16_t name, type, address, entryId, searchKey;
+    };
+    const Party sender{PidTagSenderName, PidTagSenderAddressType, PidTagSenderEmailAddress,
+                       PidTagSenderEntryId, PidTagSenderSearchKey};
+    const Party repr{PidTagSentRepresentingName, PidTagSentRepresentingAddressType,
+                     PidTagSentRepresentingEmailAddress, PidTagSentRepresentingEntryId,
+                     PidTagSentRepresentingSearchKey};
+    auto has = [&](const Party& x) { return p.count(x.name) || p.count(x.address); };
+    auto copy = [&](const Party& from, const Party& to) {
+        for (auto [f, t] : {std::pair{from.name, to.name}, {from.type, to.type}, {from.address, to.address}})
+            if (auto it = p.find(f); it != p.end()) SetIfMissing(p, t, it->second);
+    };
+    if (has(sender) && !has(repr)) copy(sender, repr);
+    if (has(repr) && !has(sender)) copy(repr, sender);
+    for (const Party& x : {sender, repr}) {
+        if (!has(x)) continue;
+        std::string address = Text(p, x.address);
+        SetIfMissing(p, x.type, MakeUtf8(address.empty() ? "" : "SMTP"));
+        std::string type = Text(p, x.type), name = Text(p, x.name);
+        SetIfMissing(p, x.entryId, MakeBinary(OneOffEntryId(name.empty() ? address : name, type, address)));
+        SetIfMissing(p, x.searchKey, MakeBinary(AddressSearchKey(type, address)));
+    }
+}
+
+// [MS-OXCMSG] 2.2.1.9: a prefix is 1-3 characters (no digits or spaces) ending in ": ".
+void CompleteSubject(PropMap& p) {
+    auto it = p.find(PidTagSubject);
+    if (it == p.end()) return;
+    std::u16string subject = Utf8ToUtf16(ToUtf8(it->second));
+    size_t prefixEnd = 0;
+    for (size_t i = 0; i < subject.size() && i < 4; ++i) {
+        char16_t c = subject[i];
+        if (c == u':' && i > 0 && i + 1 < subject.size() && subject[i + 1] == u' ') {
+            prefixEnd = i + 2;
+            break;
+        }
+        if (c == u' ' || (c >= u'0' && c <= u'9')) break;
+    }
+    SetIfMissing(p, PidTagSubjectPrefix, MakeUnicode(subject.substr(0, prefixEnd)));
+    SetIfMissing(p, PidTagNormalizedSubject, MakeUnicode(subject.substr(prefixEnd)));
+}
+
+// PR_DISPLAY_TO / CC / BCC: the display names of the recipients of each type, "; " between.
+void CompleteDisplayLists(PropMap& p, const std::vector<TcRow>& recipients) {
+    const std::pair<uint32_t, uint16_t> lists[] = {
+        {kRecipientTo, PidTagDisplayTo}, {kRecipientCc, PidTagDisplayCc}, {kRecipientBcc, PidTagDisplayBcc}};
+    for (auto [type, id] : lists) {
+        std::string text;
+        for (auto& r : recipients) {
+            if (AsLong(r.props.at(PidTagRecipientType)) != type) continue;
+            if (!text.empty()) text += "; ";
+            text += Text(r.props, PidTagDisplayName);
+        }
+        SetIfMissing(p, id, MakeUtf8(text));
+    }
+}
+
+}  // namespace
+
+// The minimum message properties of [MS-PST] 2.4.4.1 and what Outlook shows from them, derived
+// where the caller did not give them. A message without flags is read.
+void Store::CompleteMessage(PropMap& p, const std::vector<TcRow>& recipients, bool hasAttachments) {
+    uint32_t flags = p.count(PidTagMessageFlags) ? AsLong(p[PidTagMessageFlags]) : kMsgFlagRead;
+    if (hasAttachments) flags |= kMsgFlagHasAttach;
+    p[PidTagMessageFlags] = MakeLong(flags);
+    if (hasAttachments) p[PidTagHasAttachments] = MakeBool(true);
+    SetIfMissing(p, PidTagMessageClass, MakeUtf8("IPM.Note"));
+    SetIfMissing(p, PidTagMessageStatus, MakeLong(0));
+    uint64_t now = NowFiletime();
+    SetIfMissing(p, PidTagCreationTime, MakeTime(now));
+    SetIfMissing(p, PidTagLastModificationTime, MakeTime(now));
+    Bytes key(16);
+    for (auto& b : key) b = static_cast<uint8_t>(random_());
+    SetIfMissing(p, PidTagSearchKey, MakeBinary(key));
+    CompleteSubject(p);
+    CompleteSender(p);
+    CompleteDisplayLists(p, recipients);
+}
+
+Table Store::RecipientTable(const NewMessage& msg, uint64_t& size) {
+    Table rt = MakeTableLayout(kRecipCols);
+    for (size_t i = 0; i < msg.recipients.size(); ++i) {
+        TcRow r;
+        r.rowId = static_cast<uint32_t>(i);
+        r.props = msg.recipients[i].props;
+        CompleteRecipient(r.props);
+        for (auto& [id, p] : r.props) size += p.data.size();
+        rt.rows.push_back(std::move(r));
+    }
+    return rt;
+}
+
+// One attachment object: its PC (with the data, streamed, or an embedded message) as a
+// subnode of the message. An embedded message is a subnode of the attachment, where libpst,
+// libpff and Outlook's readers look, and the same subnode (shared blocks) is listed in the
+// message's own subnode tree under the same NID, where [MS-PST] 2.4.6.2 and readers written
+// from it look.
+bool Store::WriteAttachment(const Attachment& a, NID anid, Subnodes& messageSubs, TcRow& row, uint64_t& size,
+                            std::string& err) {
+    Ndb& db = *db_;
+    PropMap ap = a.props;
+    Subnodes asubs;
+    uint64_t dataSize = 0;
+    std::map<uint16_t, NID> external;
+    if (a.embedded) {
+        BuiltNode eb;
+        PropMap eprops;
+        if (!WriteMessage(*a.embedded, &eprops, eb, dataSize, err)) return false;
+        NID enid = MakeNid(kNidTypeNormalMessage, NidIndexOf(anid));
+        asubs[enid] = {eb.bidData, eb.bidSub};
+        messageSubs[enid] = {eb.bidData, eb.bidSub};
+        db.AddRef(eb.bidData);
+        db.AddRef(eb.bidSub);
+        Prop obj{PT_OBJECT, Bytes(8)};
+        Wr32(obj.data.data(), enid.value());
+        Wr32(obj.data.data() + 4, static_cast<uint32_t>(dataSize));
+        ap[PidTagAttachDataObject] = obj;
+        ap[PidTagAttachMethod] = MakeLong(kAttachEmbeddedMessage);
+        if (auto it = eprops.find(PidTagSubject); it != eprops.end())
+            SetIfMissing(ap, PidTagDisplayName, it->second);
+    } else if (a.stream) {
+        // A streamed source goes straight into blocks and never sits in memory whole.
+        StreamWriter w(db);
+        Bytes buf(1 << 16);
+        for (size_t got; (got = a.stream(buf.data(), buf.size())) > 0;)
+            w.Write(buf.data(), std::min(got, buf.size()));
+        dataSize = w.size();
+        if (dataSize > 0xFFFFFFFFull) {
+            err = "attachment larger than 4 GiB";
+            return false;
+        }
+        NID dnid = MakeNid(kNidTypeLtp, 0x7FFF);
+        asubs[dnid] = {w.Finish(), 0};
+        ap[PidTagAttachDataBinary] = Prop{PT_BINARY, {}};
+        external[PidTagAttachDataBinary] = dnid;
+    } else {
+        ap[PidTagAttachDataBinary] = MakeBinary(a.data);
+        dataSize = a.data.size();
+    }
+    SetIfMissing(ap, PidTagAttachMethod, MakeLong(kAttachByValue));
+    ap[PidTagAttachSize] = MakeLong(static_cast<uint32_t>(std::min<uint64_t>(dataSize, 0xFFFFFFFF)));
+    SetIfMissing(ap, PidTagRenderingPosition, MakeLong(0xFFFFFFFF));
+    SetIfMissing(ap, PidTagObjectType, MakeLong(kObjectTypeAttachment));
+    BuiltNode ab = BuildPc(db, ap, asubs, external);
+    ap.erase(PidTagAttachDataBinary);
+    messageSubs[anid] = {ab.bidData, ab.bidSub};
+    row.rowId = anid.value();
+    row.props = std::move(ap);
+    size += dataSize;
+    return true;
+}
+
 bool Store::WriteMessage(const NewMessage& msg, PropMap* finalProps, BuiltNode& out, uint64_t& size,
                          std::string& err) {
     Ndb& db = *db_;
@@ -493,92 +754,22 @@ bool Store::WriteMessage(const NewMessage& msg, PropMap* finalProps, BuiltNode& 
     PropMap props = msg.props;
     uint64_t total = 0;
     for (auto& [id, p] : props) total += p.data.size() + 8;
-    // Recipient table.
-    Table rt = MakeTableLayout(kRecipCols);
-    for (size_t i = 0; i < msg.recipients.size(); ++i) {
-        TcRow r;
-        r.rowId = static_cast<uint32_t>(i);
-        r.props = msg.recipients[i].props;
-        if (!r.props.count(PidTagObjectType)) r.props[PidTagObjectType] = MakeLong(6);  // MAPI_MAILUSER
-        if (!r.props.count(PidTagDisplayType)) r.props[PidTagDisplayType] = MakeLong(0);
-        if (!r.props.count(PidTagRecipientType)) r.props[PidTagRecipientType] = MakeLong(1);
-        if (!r.props.count(PidTagResponsibility)) r.props[PidTagResponsibility] = MakeBool(true);
-        if (!r.props.count(PidTagAddressType)) r.props[PidTagAddressType] = MakeUtf8("SMTP");
-        if (auto it = r.props.find(PidTagDisplayName);
-            it != r.props.end() && !r.props.count(PidTagAddressBookDisplayNamePrintable))
-            r.props[PidTagAddressBookDisplayNamePrintable] = it->second;
-        for (auto& [id, p] : r.props) total += p.data.size();
-        rt.rows.push_back(std::move(r));
-    }
+    Table rt = RecipientTable(msg, total);
     auto rb = BuildTc(db, rt);
     subs[kNidRecipientTable] = {rb.bidData, rb.bidSub};
-    // Attachments: one PC subnode each plus the attachment table.
     if (!msg.attachments.empty()) {
         Table at = MakeTableLayout(kAttachCols);
         uint32_t attIndex = 0;
         for (auto& a : msg.attachments) {
-            NID anid = MakeNid(kNidTypeAttachment, ++attIndex);
-            PropMap ap = a.props;
-            Subnodes asubs;
-            uint64_t dataSize = 0;
-            std::map<uint16_t, NID> external;
-            if (a.embedded) {
-                BuiltNode eb;
-                uint64_t esize = 0;
-                if (!WriteMessage(*a.embedded, nullptr, eb, esize, err)) return false;
-                NID enid = MakeNid(kNidTypeNormalMessage, 1);
-                asubs[enid] = {eb.bidData, eb.bidSub};
-                Prop obj{PT_OBJECT, Bytes(8)};
-                Wr32(obj.data.data(), enid.value());
-                Wr32(obj.data.data() + 4, static_cast<uint32_t>(esize));
-                ap[PidTagAttachDataBinary] = obj;
-                ap[PidTagAttachMethod] = MakeLong(kAttachEmbeddedMessage);
-                dataSize = esize;
-            } else {
-                if (a.stream) {
-                    // A streamed source goes straight into blocks and never sits in memory whole.
-                    StreamWriter w(db);
-                    Bytes buf(1 << 16);
-                    for (size_t got; (got = a.stream(buf.data(), buf.size())) > 0;)
-                        w.Write(buf.data(), std::min(got, buf.size()));
-                    dataSize = w.size();
-                    if (dataSize > 0xFFFFFFFFull) {
-                        err = "attachment larger than 4 GiB";
-                        return false;
-                    }
-                    NID dnid = MakeNid(kNidTypeLtp, 0x7FFF);
-                    asubs[dnid] = {w.Finish(), 0};
-                    ap[PidTagAttachDataBinary] = Prop{PT_BINARY, {}};
-                    external[PidTagAttachDataBinary] = dnid;
-                } else {
-                    ap[PidTagAttachDataBinary] = MakeBinary(a.data);
-                    dataSize = a.data.size();
-                }
-                if (!ap.count(PidTagAttachMethod)) ap[PidTagAttachMethod] = MakeLong(kAttachByValue);
-            }
-            ap[PidTagAttachSize] = MakeLong(static_cast<uint32_t>(std::min<uint64_t>(dataSize, 0xFFFFFFFF)));
-            if (!ap.count(PidTagRenderingPosition)) ap[PidTagRenderingPosition] = MakeLong(0xFFFFFFFF);
-            if (!ap.count(PidTagObjectType)) ap[PidTagObjectType] = MakeLong(7);  // MAPI_ATTACH
-            BuiltNode ab = BuildPc(db, ap, asubs, external);
-            ap.erase(PidTagAttachDataBinary);
-            subs[anid] = {ab.bidData, ab.bidSub};
             TcRow row;
-            row.rowId = anid.value();
-            row.props = ap;
+            if (!WriteAttachment(a, MakeNid(kNidTypeAttachment, ++attIndex), subs, row, total, err))
+                return false;
             at.rows.push_back(std::move(row));
-            total += dataSize;
         }
         auto ab = BuildTc(db, at);
         subs[kNidAttachmentTable] = {ab.bidData, ab.bidSub};
-        uint32_t flags = props.count(PidTagMessageFlags) ? AsLong(props[PidTagMessageFlags]) : 0;
-        props[PidTagMessageFlags] = MakeLong(flags | kMsgFlagHasAttach);
-        props[PidTagHasAttachments] = MakeBool(true);
     }
-    if (!props.count(PidTagMessageFlags)) props[PidTagMessageFlags] = MakeLong(kMsgFlagRead);
-    if (!props.count(PidTagMessageClass)) props[PidTagMessageClass] = MakeUtf8("IPM.Note");
-    uint64_t now = NowFiletime();
-    if (!props.count(PidTagCreationTime)) props[PidTagCreationTime] = MakeI8(now, PT_SYSTIME);
-    if (!props.count(PidTagLastModificationTime)) props[PidTagLastModificationTime] = MakeI8(now, PT_SYSTIME);
+    CompleteMessage(props, rt.rows, !msg.attachments.empty());
     size = total;
     props[PidTagMessageSize] = MakeLong(static_cast<uint32_t>(std::min<uint64_t>(total, 0x7FFFFFFF)));
     out = BuildPc(db, props, subs);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,12 @@ enum : uint16_t {
     PidTagSensitivity = 0x0036,
     PidTagSubject = 0x0037,
     PidTagClientSubmitTime = 0x0039,
+    PidTagSentRepresentingSearchKey = 0x003B,
+    PidTagSubjectPrefix = 0x003D,
+    PidTagSentRepresentingEntryId = 0x0041,
     PidTagSentRepresentingName = 0x0042,
+    PidTagSentRepresentingAddressType = 0x0064,
+    PidTagSentRepresentingEmailAddress = 0x0065,
     PidTagConversationTopic = 0x0070,
     PidTagConversationIndex = 0x0071,
     PidTagDisplayBcc = 0x0E02,
@@ -30,9 +36,14 @@ enum : uint16_t {
     PidTagMessageSize = 0x0E08,
     PidTagMessageStatus = 0x0E17,
     PidTagHasAttachments = 0x0E1B,
+    PidTagNormalizedSubject = 0x0E1D,
     PidTagAttachSize = 0x0E20,
     PidTagRecipientType = 0x0C15,
+    PidTagSenderEntryId = 0x0C19,
     PidTagSenderName = 0x0C1A,
+    PidTagSenderSearchKey = 0x0C1D,
+    PidTagSenderAddressType = 0x0C1E,
+    PidTagSenderEmailAddress = 0x0C1F,
     PidTagResponsibility = 0x0E0F,
     PidTagRecordKey = 0x0FF9,
     PidTagObjectType = 0x0FFE,
@@ -51,6 +62,7 @@ enum : uint16_t {
     PidTagSubfolders = 0x360A,
     PidTagContainerClass = 0x3613,
     PidTagAttachDataBinary = 0x3701,
+    PidTagAttachDataObject = 0x3701,  // the same property as PT_OBJECT
     PidTagAttachFilename = 0x3704,
     PidTagAttachMethod = 0x3705,
     PidTagAttachLongFilename = 0x3707,
@@ -63,6 +75,8 @@ enum : uint16_t {
     PidTagLtpRowVer = 0x67F3,
 };
 constexpr uint32_t kAttachByValue = 1, kAttachEmbeddedMessage = 5;
+constexpr uint32_t kRecipientTo = 1, kRecipientCc = 2, kRecipientBcc = 3;  // PidTagRecipientType
+constexpr uint32_t kObjectTypeMailUser = 6, kObjectTypeAttachment = 7;     // PidTagObjectType
 constexpr uint32_t kMsgFlagRead = 0x1, kMsgFlagUnmodified = 0x2, kMsgFlagHasAttach = 0x10;
 
 extern const Guid PS_MAPI, PS_PUBLIC_STRINGS, PSETID_Common, PSETID_Address, PSETID_Appointment, PSETID_Task,
@@ -183,8 +197,13 @@ class Store {
     bool Init(std::string& err);
     bool Build(const std::string& displayName, std::string& err);
     FolderState* LoadFolder(NID nid, std::string& err);
+    using Subnodes = std::map<NID, std::pair<BID, BID>>;
     bool WriteMessage(const NewMessage& msg, PropMap* finalProps, BuiltNode& out, uint64_t& size,
                       std::string& err);
+    Table RecipientTable(const NewMessage& msg, uint64_t& size);
+    bool WriteAttachment(const Attachment& a, NID anid, Subnodes& messageSubs, TcRow& row, uint64_t& size,
+                         std::string& err);
+    void CompleteMessage(PropMap& p, const std::vector<TcRow>& recipients, bool hasAttachments);
     bool ReadMessageNode(BID bidData, BID bidSub, MessageData& out, int depth, std::string& err);
     bool LoadNameMap(std::string& err);
     bool SetDefault(DefaultFolder kind, NID folder, std::string& err);
@@ -197,6 +216,7 @@ class Store {
     std::map<NID, std::unique_ptr<FolderState>> folders_;
     std::unique_ptr<NameMap> names_;
     PropMap pendingStoreProps_;
+    std::mt19937_64 random_{std::random_device{}()};
 };
 
 // Folder names as Outlook compares them: equal without regard to case, in all of Unicode's

@@ -945,6 +945,15 @@ void Ndb::FreeBlockTree(BID bid) {
     FreeBlock(bid);
 }
 
+void Ndb::AddRef(BID bid) {
+    if (!bid) return;
+    auto be = FindBlock(bid);
+    if (!be) return Fail(be.failed() ? be.error() : "reference to missing block " + ToString(bid));
+    std::string err;
+    BtEntry e{be->bid.value(), be->ib, 0, static_cast<uint32_t>(be->cRef + 1), be->cb};
+    if (!bbt_->Put(e, err)) Fail(err);
+}
+
 void Ndb::FreeBlock(BID bid) {
     if (!bid) return;
     std::string err;

@@ -279,6 +279,8 @@ class Ndb {
     void DeleteNode(NID nid);
     // Releases a block and everything it references (data-tree and subnode-tree children).
     void FreeBlockTree(BID bid);
+    // One more owner of a block (a subnode listed in two subnode trees); FreeBlock undoes it.
+    void AddRef(BID bid);
     // Releases one block only (its children stay in use elsewhere).
     void FreeBlock(BID bid);
     NID AllocNid(uint8_t type);

@@ -445,23 +445,19 @@ TEST(Store, AddFolderFindsNamesIgnoringCaseAndReportsClassMismatch) {
         const char* created;
         const char* askedAs;
     };
-    const Case
-        cases[] =
-            {
-                {"\xC3\x89l\xC3\xA9ments envoy\xC3\xA9s",
-                 "\xC3\x89L\xC3\x89MENTS ENVOY\xC3\x89S"},  // Latin-1
-                {"\xD0\x92\xD1\x85\xD0\xBE\xD0\xB4\xD1\x8F\xD1\x89\xD0\xB8\xD0\xB5",
-                 "\xD0\x92\xD0\xA5\xD0\x9E\xD0\x94\xD0\xAF\xD0\xA9\xD0\x98\xD0\x95"},  // Cyrillic
-                {
-                    "\xCE\xB5\xCE\xB9\xCF\x83\xCE\xB5\xCF\x81\xCF\x87\xCF\x8C\xCE\xBC\xCE\xB5\xCE\xBD\xCE"
-                    "\xB1",
-                    "\xCE\x95\xCE\x99\xCE\xA3\xCE\x95\xCE\xA1\xCE\xA7\xCE\x8C\xCE\x9C\xCE\x95\xCE\x9D\xCE"
-                    "\x91"},  // Greek
-                {"\xC5\x81\xC3\xB3"
-                 "d\xC5\xBA",
-                 "\xC5\x82\xC3\x93"
-                 "D\xC5\xB9"},  // Latin Extended-A
-            };
+    const Case cases[] = {
+        {"\xC3\x89l\xC3\xA9ments envoy\xC3\xA9s", "\xC3\x89L\xC3\x89MENTS ENVOY\xC3\x89S"},  // Latin-1
+        {"\xD0\x92\xD1\x85\xD0\xBE\xD0\xB4\xD1\x8F\xD1\x89\xD0\xB8\xD0\xB5",
+         "\xD0\x92\xD0\xA5\xD0\x9E\xD0\x94\xD0\xAF\xD0\xA9\xD0\x98\xD0\x95"},  // Cyrillic
+        {"\xCE\xB5\xCE\xB9\xCF\x83\xCE\xB5\xCF\x81\xCF\x87\xCF\x8C\xCE\xBC\xCE\xB5\xCE\xBD\xCE"
+         "\xB1",
+         "\xCE\x95\xCE\x99\xCE\xA3\xCE\x95\xCE\xA1\xCE\xA7\xCE\x8C\xCE\x9C\xCE\x95\xCE\x9D\xCE"
+         "\x91"},  // Greek
+        {"\xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "\xC5\x82\xC3\x93"
+         "D\xC5\xB9"},  // Latin Extended-A
+    };
     for (auto& c : cases) {
         auto made = s->AddFolder(s->IpmSubtree(), c.created, "IPF.Note");
         ASSERT_OK(made);
@@ -484,6 +480,86 @@ TEST(Store, AddFolderFindsNamesIgnoringCaseAndReportsClassMismatch) {
     auto bare = s->AddFolder(s->IpmSubtree(), "Plain", "");
     ASSERT_OK(bare);
     EXPECT_EQ(*s->AddFolder(s->IpmSubtree(), "plain", "IPF.Note"), *bare);
+    ASSERT_OK(s->Commit());
+    EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+}
+
+}  // namespace
+}  // namespace pst
+
+namespace pst {
+namespace {
+
+// What Outlook expects on every message is derived when the caller leaves it out.
+TEST(Store, MessagesGetTheirDerivedProperties) {
+    std::shared_ptr<Bytes> bytes;
+    auto s = CreateIn(bytes);
+    struct Case {
+        const char* what;
+        std::optional<uint32_t> flags;
+        bool attachment;
+        const char* subject;
+        uint32_t wantFlags;
+        const char* wantPrefix;
+        const char* wantNormalized;
+    };
+    const Case cases[] = {
+        {"no flags", std::nullopt, false, "RE: Budget", kMsgFlagRead, "RE: ", "Budget"},
+        {"no flags, attachment", std::nullopt, true, "Budget", kMsgFlagRead | kMsgFlagHasAttach, "",
+         "Budget"},
+        {"unread", 0u, false, "AW: 2024: Plan", 0, "AW: ", "2024: Plan"},
+        {"unread, attachment", 0u, true, "12: not a prefix", kMsgFlagHasAttach, "", "12: not a prefix"},
+    };
+    for (const Case& c : cases) {
+        NewMessage m;
+        m.props[PidTagSubject] = MakeUtf8(c.subject);
+        if (c.flags) m.props[PidTagMessageFlags] = MakeLong(*c.flags);
+        m.props[PidTagSenderName] = MakeUtf8("Alice");
+        m.props[PidTagSenderEmailAddress] = MakeUtf8("alice@example.com");
+        for (auto [name, type] : {std::pair{"Bob", kRecipientTo},
+                                  {"Carol", kRecipientTo},
+                                  {"Dan", kRecipientCc},
+                                  {"Eve", kRecipientBcc}}) {
+            Recipient r;
+            r.props[PidTagDisplayName] = MakeUtf8(name);
+            r.props[PidTagEmailAddress] = MakeUtf8(std::string(name) + "@example.com");
+            r.props[PidTagRecipientType] = MakeLong(type);
+            m.recipients.push_back(r);
+        }
+        if (c.attachment) m.attachments.emplace_back().data = {1, 2, 3};
+        auto id = s->AddMessage(s->IpmSubtree(), m);
+        ASSERT_OK(id);
+        auto md = s->ReadMessage(*id);
+        ASSERT_OK(md);
+        const PropMap& p = md->props;
+        EXPECT_EQ(AsLong(p.at(PidTagMessageFlags)), c.wantFlags) << c.what;
+        EXPECT_EQ(ToUtf8(p.at(PidTagSubjectPrefix)), c.wantPrefix) << c.what;
+        EXPECT_EQ(ToUtf8(p.at(PidTagNormalizedSubject)), c.wantNormalized) << c.what;
+        EXPECT_EQ(ToUtf8(p.at(PidTagDisplayTo)), "Bob; Carol") << c.what;
+        EXPECT_EQ(ToUtf8(p.at(PidTagDisplayCc)), "Dan") << c.what;
+        EXPECT_EQ(ToUtf8(p.at(PidTagDisplayBcc)), "Eve") << c.what;
+        for (uint16_t id16 :
+             {PidTagMessageStatus, PidTagSearchKey, PidTagCreationTime, PidTagLastModificationTime,
+              PidTagMessageSize, PidTagSenderAddressType, PidTagSenderEntryId, PidTagSenderSearchKey,
+              PidTagSentRepresentingName, PidTagSentRepresentingEmailAddress,
+              PidTagSentRepresentingAddressType, PidTagSentRepresentingEntryId})
+            EXPECT_TRUE(p.count(id16)) << c.what << std::hex << " 0x" << id16;
+        EXPECT_EQ(ToUtf8(p.at(PidTagSentRepresentingEmailAddress)), "alice@example.com");
+        // Every column of the recipient table template, with a one-off entry ID Outlook can reply to.
+        for (const PropMap& r : md->recipients) {
+            for (uint16_t col :
+                 {PidTagRecipientType, PidTagResponsibility, PidTagRecordKey, PidTagObjectType, PidTagEntryId,
+                  PidTagDisplayName, PidTagAddressType, PidTagEmailAddress, PidTagSearchKey,
+                  PidTagDisplayType, PidTagAddressBookDisplayNamePrintable, PidTagSendRichInfo})
+                EXPECT_TRUE(r.count(col)) << std::hex << "0x" << col;
+            const Bytes& eid = r.at(PidTagEntryId).data;
+            ASSERT_GE(eid.size(), 24u);
+            EXPECT_EQ(eid[4], 0x81);  // MAPI_ONE_OFF_UID
+            EXPECT_EQ(Rd16(eid.data() + 22), 0x8001);
+            std::string key(r.at(PidTagSearchKey).data.begin(), r.at(PidTagSearchKey).data.end());
+            EXPECT_EQ(key.substr(0, 5), "SMTP:");
+        }
+    }
     ASSERT_OK(s->Commit());
     EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
 }
