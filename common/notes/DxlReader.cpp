@@ -708,7 +708,8 @@ bool ParseRichText(QXmlStreamReader& r, Walker& w, XmlFeeder& f, ItemData* item)
                 if (plain.endsWith(QLatin1Char('\t'))) plain.chop(1);
                 plain += QLatin1Char('\n');
             }
-        } else if (t == QXmlStreamReader::Characters && textDepth > 0 && skipDepth == 0 && !IsIndentation(r)) {
+        } else if (t == QXmlStreamReader::Characters && textDepth > 0 && skipDepth == 0 &&
+                   !IsIndentation(r)) {
             plain += r.text();
         }
     }
@@ -855,11 +856,16 @@ bool ParseValue(QXmlStreamReader& r, Walker& w, XmlFeeder& f, DocumentData* doc,
     if (Is(r, "text")) return ParseTextValue(w, item);
     if (Is(r, "textlist")) return ParseTextList(w, item);
     if (Is(r, "number") || Is(r, "numberlist")) return ParseNumberValue(r, w, item);
-    if (Is(r, "datetime") || IsDatetimePair(r) || Is(r, "datetimelist")) return ParseDatetimeValue(r, w, item);
+    if (Is(r, "datetime") || IsDatetimePair(r) || Is(r, "datetimelist"))
+        return ParseDatetimeValue(r, w, item);
     if (Is(r, "richtext")) return ParseRichTextValue(r, w, f, item);
     if (Is(r, "rawitemdata")) return ParseRawValue(r, w, item);
     if (Is(r, "compositedata")) return ParseCompositeValue(w, item);
     if (Is(r, "object")) return ParseObjectValue(r, w, doc, item, item->encrypted);
+    if (Is(r, "mime")) {
+        item->type = LNITEMTYPE_NOTEREFS;
+        return w.Text(&doc->mimeSource);
+    }
     // noteref lists and other kinds the layer does not interpret
     item->type = LNITEMTYPE_NOTEREFS;
     return w.Skip();
@@ -933,12 +939,13 @@ void IndexItem(QXmlStreamReader& r, Walker& w, DocIndex* d, bool* ok) {
     if (name == "Form" || name == "$FolderRef") {
         std::vector<std::string> texts;
         *ok = w.Children([&] {
-            if (Is(r, "textlist")) return w.Children([&] {
-                std::string s;
-                if (!w.Text(&s)) return false;
-                texts.push_back(std::move(s));
-                return true;
-            });
+            if (Is(r, "textlist"))
+                return w.Children([&] {
+                    std::string s;
+                    if (!w.Text(&s)) return false;
+                    texts.push_back(std::move(s));
+                    return true;
+                });
             std::string s;
             if (!w.Text(&s)) return false;
             texts.push_back(std::move(s));
@@ -1053,7 +1060,8 @@ struct IndexPass {
         for (const auto& ns : r.namespaceDeclarations()) {
             prefix += ns.prefix().isEmpty() ? QStringLiteral(" xmlns")
                                             : QStringLiteral(" xmlns:") + ns.prefix().toString();
-            prefix += QStringLiteral("=\"") + ns.namespaceUri().toString().toHtmlEscaped() + QStringLiteral("\"");
+            prefix +=
+                QStringLiteral("=\"") + ns.namespaceUri().toString().toHtmlEscaped() + QStringLiteral("\"");
         }
         prefix += QStringLiteral(">");
         db.rootPrefix = prefix.toUtf8();
@@ -1167,7 +1175,8 @@ void DatabaseImpl::FillAllView() {
         return std::tuple(g.GetYear(), g.GetMonth(), g.GetDay(), g.GetHour(), g.GetMinute(), g.GetSecond(),
                           g.GetHundredths());
     };
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
     for (std::size_t i : order) view.entries.push_back({false, docs[i].noteId, -1, {}});
 }
 
@@ -1199,8 +1208,9 @@ const StandardFolder kStandardFolders[] = {
 // router delivered it (DeliveredDate) or it was sent (PostedDate).
 Home HomeOf(const DocIndex& d) {
     static const std::pair<const char*, Home> kForms[] = {
-        {"Appointment", Home::Calendar}, {"Notice", Home::Calendar}, {"(ReplyNotice)", Home::Calendar},
-        {"Task", Home::ToDo},           {"Person", Home::Contacts}, {"Group", Home::Groups},
+        {"Appointment", Home::Calendar},   {"Notice", Home::Calendar},
+        {"(ReplyNotice)", Home::Calendar}, {"Task", Home::ToDo},
+        {"Person", Home::Contacts},        {"Group", Home::Groups},
     };
     for (const auto& [form, home] : kForms)
         if (d.form == form) return home;
@@ -1296,38 +1306,32 @@ void DatabaseImpl::Unload() {
 }
 
 LNSTATUS DatabaseImpl::ReadDocument(const DocIndex& index, std::shared_ptr<DocumentData>* out) {
-    std::lock_guard lock(mutex);
-    if (!device) return LNERR_DATABASE_NOT_OPEN;
     auto doc = std::make_shared<DocumentData>();
     doc->noteId = index.noteId;
-    QXmlStreamReader r;
-    XmlFeeder f(*device, index.bytes, r, rootPrefix);
-    Walker w(f, r);
-    int depth = 0;
-    for (;;) {
-        const auto t = f.Next();
-        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument)
-            return f.status() == LNERR_TOO_LARGE ? LNERR_TOO_LARGE : LNERR_NOTE_DAMAGED;
-        if (t == QXmlStreamReader::StartElement) {
-            ++depth;
-            if (depth == 1) continue;  // the synthetic root
-            if (depth == 2) {
-                if (!Is(r, "document") && !Is(r, "note")) return LNERR_NOTE_DAMAGED;
-                doc->formAttribute = Attr(r, "form");
-                doc->markedEncrypted = True(ExtAttr(r, "encrypted"));
-                continue;
-            }
-            bool ok = true;
-            if (Is(r, "item"))
-                ok = ParseItem(r, w, f, doc.get());
-            else
-                ok = w.Skip();
-            --depth;
-            if (!ok) return f.status() == LNERR_TOO_LARGE ? LNERR_TOO_LARGE : LNERR_NOTE_DAMAGED;
-        } else if (t == QXmlStreamReader::EndElement) {
-            if (--depth == 1) break;  // </document>
-        }
+    {
+        std::lock_guard lock(mutex);
+        if (!device) return LNERR_DATABASE_NOT_OPEN;
+        QXmlStreamReader r;
+        XmlFeeder f(*device, index.bytes, r, rootPrefix);
+        Walker w(f, r);
+        auto failure = [&f] { return f.status() == LNERR_TOO_LARGE ? LNERR_TOO_LARGE : LNERR_NOTE_DAMAGED; };
+        // The synthetic root, then the document.
+        if (f.Next() == QXmlStreamReader::StartDocument && f.Next() != QXmlStreamReader::StartElement)
+            return failure();
+        QXmlStreamReader::TokenType t;
+        while ((t = f.Next()) != QXmlStreamReader::StartElement)
+            if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return failure();
+        if (!Is(r, "document") && !Is(r, "note")) return LNERR_NOTE_DAMAGED;
+        doc->formAttribute = Attr(r, "form");
+        doc->markedEncrypted = True(ExtAttr(r, "encrypted"));
+        if (!w.Children([&] {
+                if (Is(r, "item")) return ParseItem(r, w, f, doc.get());
+                if (Is(r, "mime")) return w.Text(&doc->mimeSource);
+                return w.Skip();
+            }))
+            return failure();
     }
+    ApplyMime(*this, doc.get());
     *out = std::move(doc);
     return LNNOERROR;
 }

@@ -66,6 +66,7 @@ struct FileData {
     // A file that is a part of a MIME message: its decoded bytes (no <filedata> behind it).
     std::shared_ptr<const QByteArray> bytes;
     bool mimePart = false;  // a $FILE that holds the body of a MIME part (listed through that part)
+    std::string mimeContentId;
 };
 
 struct DatabaseImpl;
@@ -74,6 +75,8 @@ struct DocumentData {
     NOTEID noteId = 0;
     std::string formAttribute;
     bool markedEncrypted = false;  // nx:encrypted: its encryptable items are the encrypted ones
+    std::string mimeSource;        // the text of a <mime> element, until ApplyMime
+    bool isMime = false;           // the document is a MIME message (DxlMime.cpp)
     std::vector<ItemData> items;
     std::vector<FileData> files;
     std::weak_ptr<DatabaseImpl> db;
@@ -94,7 +97,7 @@ struct DocIndex {
     // Where the document lives when the file does not say (see FillStandardFolders).
     std::string form;
     bool delivered = false, posted = false;
-    bool sealedItems = false;  // really encrypted items ($Seal, $SealData, sealed='true')
+    bool sealedItems = false;             // really encrypted items ($Seal, $SealData, sealed='true')
     std::vector<std::string> folderRefs;  // $FolderRef: UNIDs of the folders holding it
 };
 
@@ -164,6 +167,10 @@ struct DatabaseImpl {
 
     const FormData* FindForm(std::string_view name) const;
 };
+
+// Turns a MIME document (a <mime> element, or TYPE_MIME_PART and TYPE_RFC822_TEXT items)
+// into the items and attachments the readers know (DxlMime.cpp).
+void ApplyMime(DatabaseImpl& db, DocumentData* doc);
 
 bool ParseUnid(std::string_view hex, LNUniversalID* out);
 bool ParseReplicaId(std::string_view hex, LNTimeDateId* out);

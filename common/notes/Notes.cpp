@@ -155,6 +155,10 @@ LNSTATUS LNItem::GetRawValue(std::vector<std::uint8_t>* value) const {
         value->insert(value->end(), reinterpret_cast<const std::uint8_t*>(p),
                       reinterpret_cast<const std::uint8_t*>(p) + n);
     };
+    if (item.made) {
+        append(item.made->constData(), static_cast<std::size_t>(item.made->size()));
+        return LNNOERROR;
+    }
     if (item.raw.size() > 0 || item.rawType) {
         auto db = data_->db.lock();
         if (!db) return Report(LNERR_DATABASE_NOT_OPEN);
