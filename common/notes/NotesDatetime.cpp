@@ -1,5 +1,7 @@
 #include "common/notes/Notes.h"
 
+#include <QDateTime>
+
 #include <chrono>
 #include <cstdio>
 
@@ -132,6 +134,24 @@ LNDatetime LNDatetime::ConvertToZone(int zone, bool dst) const {
     r.offsetMinutes_ = targetOffset;
     r.dst_ = dst;
     if (!ValidDate(r.year_, r.month_, r.day_)) return *this;  // shifted out of 1..9999
+    return r;
+}
+
+LNDatetime LNDatetime::ToLocal() const {
+    if (!hasDate_ || !hasTime_ || !hasZone_) return *this;
+    const QDateTime utc = QDateTime(QDate(year_, month_, day_), QTime(hour_, minute_, second_), Qt::UTC)
+                              .addSecs(-offsetMinutes_ * 60);
+    const QDateTime local = utc.toLocalTime();
+    if (!local.isValid() || local.date().year() < 1 || local.date().year() > 9999) return *this;
+    LNDatetime r = *this;
+    r.year_ = local.date().year();
+    r.month_ = local.date().month();
+    r.day_ = local.date().day();
+    r.hour_ = local.time().hour();
+    r.minute_ = local.time().minute();
+    r.second_ = local.time().second();
+    r.offsetMinutes_ = local.offsetFromUtc() / 60;
+    r.dst_ = local.isDaylightTime();
     return r;
 }
 
