@@ -141,6 +141,8 @@ struct LNDatetimes {
     // Every entry in the platform text form (LNDatetime::GetText), ranges as "start - end",
     // joined with separator.
     LNString GetText(std::string_view separator = ";") const;
+    // Every entry as LNDatetime::ToLocal gives it.
+    LNDatetimes ToLocal() const;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -184,3 +184,12 @@ LNString LNDatetimes::GetText(std::string_view separator) const {
     }
     return out;
 }
+
+LNDatetimes LNDatetimes::ToLocal() const {
+    LNDatetimes out = *this;
+    for (auto& e : out.entries) {
+        e.start = e.start.ToLocal();
+        e.end = e.end.ToLocal();
+    }
+    return out;
+}
