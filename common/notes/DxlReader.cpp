@@ -10,10 +10,14 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <set>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace notes_detail {
 
@@ -898,8 +902,19 @@ bool ParseItem(QXmlStreamReader& r, Walker& w, XmlFeeder& f, DocumentData* doc) 
     return true;
 }
 
+// The private folder that keeps first-open fault markers across processes: one per user in
+// the system temporary folder, created 0700. Empty when it is a link, not a folder, another
+// user's or open to others: markers never go where someone else can plant or read them.
 QString FaultFolder() {
-    return QDir::tempPath() + QStringLiteral("/nsfconvert-dxl-faults");
+    const QString folder =
+        QDir::tempPath() + QStringLiteral("/nsfconvert-dxl-faults-") + QString::number(::geteuid());
+    const QByteArray native = QFile::encodeName(folder);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) return {};
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+        (st.st_mode & 077) != 0)
+        return {};
+    return folder;
 }
 
 }  // namespace
@@ -1454,9 +1469,10 @@ bool DatabaseImpl::TakeFirstOpenFault(NOTEID noteId) {
         return memoryFired.insert({path.toStdString() + "#" + std::to_string(generation), noteId}).second;
     }
     // A file database remembers the fault beyond the process: the next process must open the
-    // document, as a fresh Notes process would.
-    QDir().mkpath(FaultFolder());
-    QFile marker(FaultFolder() + QLatin1Char('/') + QString::fromStdString(faultKey) + QLatin1Char('-') +
+    // document, as a fresh Notes process would. Without a private folder the fault never fires.
+    const QString folder = FaultFolder();
+    if (folder.isEmpty()) return false;
+    QFile marker(folder + QLatin1Char('/') + QString::fromStdString(faultKey) + QLatin1Char('-') +
                  QString::number(noteId, 16));
     if (marker.exists()) return false;
     if (!marker.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return false;

@@ -5,9 +5,14 @@
 #include "common/notes/NotesFlat.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <functional>
 
 #include <set>
 #include <thread>
@@ -183,6 +188,52 @@ TEST_F(NotesFaultsTest, FirstOpenFaultOfAFileHoldsAcrossOpenings) {
     }
     EXPECT_EQ(results[0], 263u);
     EXPECT_EQ(results[1], LNNOERROR);
+}
+
+// The markers live in a private folder of the user's own; a folder someone else could have
+// planted (a link, or one open to others) is never used: the fault does not fire and nothing
+// is written there.
+TEST_F(NotesFaultsTest, FaultMarkersStayOutOfFoldersOthersCouldPlant) {
+    QTemporaryDir tmp, elsewhere, dir;
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", tmp.path().toUtf8());
+    const QString folder = tmp.filePath(QStringLiteral("nsfconvert-dxl-faults-%1").arg(::geteuid()));
+    const struct {
+        const char* what;
+        std::function<void()> plant;
+        LNSTATUS firstOpen;
+    } cases[] = {
+        {"a link to another folder", [&] { QFile::link(elsewhere.path(), folder); }, LNNOERROR},
+        {"a folder open to others",
+         [&] {
+             QDir().mkdir(folder);
+             QFile::setPermissions(folder, QFileDevice::Permissions(0x7777));
+         },
+         LNNOERROR},
+        {"nothing: created private", [] {}, 263u},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(folder);
+        QDir(folder).removeRecursively();
+        c.plant();
+        DxlBuilder b;
+        const NOTEID retry = b.AddDocument("Memo").FirstOpenStatus(263).Id();
+        const QString path = dir.filePath(QStringLiteral("%1.nsf").arg(&c - cases));
+        ASSERT_TRUE(b.Save(path));
+        LNDatabase db;
+        ASSERT_EQ(session.GetDatabase(path, &db), LNNOERROR);
+        ASSERT_EQ(db.Open(), LNNOERROR);
+        LNDocument doc;
+        ASSERT_EQ(db.GetDocument(retry, &doc), LNNOERROR);
+        EXPECT_EQ(doc.Open(), c.firstOpen);
+        EXPECT_TRUE(QDir(elsewhere.path()).isEmpty());
+    }
+    EXPECT_EQ(QFileInfo(folder).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
+                                                 QFileDevice::WriteGroup | QFileDevice::WriteOther),
+              QFileDevice::Permissions());
+    qputenv("TMPDIR", savedTmp);
+    if (savedTmp.isNull()) qunsetenv("TMPDIR");
 }
 
 TEST_F(NotesFaultsTest, EncryptedItemsOpenOnlyAfterDecryption) {
