@@ -35,6 +35,7 @@ constexpr std::uint32_t kRfc822FormatMask = 0x7;  // RFC822_ITEM_FORMAT_MASK
 constexpr std::uint32_t kRfc822FormatDate = 0x2;  // RFC822_ITEM_FORMAT_DATE
 constexpr int kMaxDepth = 16;                     // nesting of multiparts
 constexpr std::size_t kMaxParts = 4096;
+constexpr std::size_t kMaxInlineImages = 256;  // shown in place; others stay attachments
 
 std::uint16_t Word(const QByteArray& b, qsizetype at) {
     return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) |
@@ -289,7 +290,8 @@ void CollectLeaves(const Entity& e, Leaves* out) {
     QString contentId = QString::fromUtf8(e.Header("content-id")).trimmed();
     if (contentId.startsWith(QLatin1Char('<')) && contentId.endsWith(QLatin1Char('>')))
         contentId = contentId.mid(1, contentId.size() - 2);
-    if (!contentId.isEmpty() && contentType.startsWith("image/") && disposition.value != "attachment")
+    if (!contentId.isEmpty() && contentType.startsWith("image/") && disposition.value != "attachment" &&
+        out->inlines.size() < kMaxInlineImages)
         out->inlines.push_back({contentId, contentType, bytes});
     FileData file;
     file.name = (fileName.isEmpty() ? QStringLiteral("attachment-%1").arg(out->files.size() + 1) : fileName)
@@ -298,7 +300,8 @@ void CollectLeaves(const Entity& e, Leaves* out) {
     file.size = static_cast<std::uint64_t>(bytes.size());
     file.sizeKnown = true;
     file.bytes = std::make_shared<const QByteArray>(std::move(bytes));
-    file.mimeContentId = contentId.toStdString();
+    if (!out->inlines.empty() && out->inlines.back().contentId == contentId)
+        file.mimeContentId = contentId.toStdString();
     out->files.push_back(std::move(file));
 }
 
