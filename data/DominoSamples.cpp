@@ -253,7 +253,9 @@ QByteArray DominoMailDxl() {
     // 6. A repeating meeting: dates as <datetimelist> of <datetimepair>, a pair alone.
     x += "<document form='Appointment'>\n" +
          Noteinfo("90e", "0A1B2C3D4E5F60718293A4B5C6D7E806", "20190301T080000,00+01") +
-         Text("Subject", "Weekly sync") + Date("StartDateTime", "20190318T100000,00+01") +
+         Text("Subject", "Weekly sync") + Date("StartDate", "20190318T100000,00+01") +
+         Date("StartTime", "20190318T100000,00+01") + Date("EndDate", "20190318T110000,00+01") +
+         Date("EndTime", "20190318T110000,00+01") + Date("StartDateTime", "20190318T100000,00+01") +
          Date("EndDateTime", "20190318T110000,00+01") +
          "<item name='AppointmentType'><text>3</text></item>\n<item name='Repeats'><text>1</text></item>\n"
          "<item name='CalendarDateTime'><datetimelist>\n"
