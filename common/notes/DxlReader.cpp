@@ -505,19 +505,11 @@ bool ParseDatetimeElement(QXmlStreamReader& r, Walker& w, LNDatetime* out, bool*
 
 // <created><datetime>…</datetime></created>
 bool ParseWrappedDatetime(QXmlStreamReader& r, Walker& w, LNDatetime* out) {
-    for (;;) {
-        const auto t = w.Next();
-        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
-        if (t == QXmlStreamReader::EndElement) return true;
-        if (t == QXmlStreamReader::StartElement) {
-            if (Is(r, "datetime")) {
-                bool ok = false;
-                if (!ParseDatetimeElement(r, w, out, &ok)) return false;
-            } else if (!w.Skip()) {
-                return false;
-            }
-        }
-    }
+    return w.Children([&] {
+        if (!Is(r, "datetime")) return w.Skip();
+        bool ok = false;
+        return ParseDatetimeElement(r, w, out, &ok);
+    });
 }
 
 bool ParseNoteinfo(QXmlStreamReader& r, Walker& w, NOTEID* noteId, LNUniversalID* unid, LNDatetime* created,
@@ -525,19 +517,11 @@ bool ParseNoteinfo(QXmlStreamReader& r, Walker& w, NOTEID* noteId, LNUniversalID
     std::uint32_t id = 0;
     if (ParseHex32(Attr(r, "noteid"), &id)) *noteId = id;
     ParseUnid(Attr(r, "unid"), unid);
-    for (;;) {
-        const auto t = w.Next();
-        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
-        if (t == QXmlStreamReader::EndElement) return true;
-        if (t != QXmlStreamReader::StartElement) continue;
-        if (Is(r, "created")) {
-            if (!ParseWrappedDatetime(r, w, created)) return false;
-        } else if (Is(r, "modified")) {
-            if (!ParseWrappedDatetime(r, w, modified)) return false;
-        } else if (!w.Skip()) {
-            return false;
-        }
-    }
+    return w.Children([&] {
+        if (Is(r, "created")) return ParseWrappedDatetime(r, w, created);
+        if (Is(r, "modified")) return ParseWrappedDatetime(r, w, modified);
+        return w.Skip();
+    });
 }
 
 LNFIELDTYPE FieldType(const std::string& dxl) {

@@ -860,30 +860,38 @@ LNSTATUS LNDatabase::GetViewFolders(std::vector<LNViewFolder>* viewFolders) cons
     return LNNOERROR;
 }
 
+namespace {
+// The first view or folder of an open database that matches; LNERR_VIEW_NOT_FOUND otherwise.
+template <class Match>
+LNSTATUS FindViewFolder(const std::shared_ptr<DatabaseImpl>& db, Match match,
+                        std::shared_ptr<const ViewImpl>* found) {
+    for (const auto& v : db->views)
+        if (match(*v)) {
+            *found = v;
+            return LNNOERROR;
+        }
+    return LNERR_VIEW_NOT_FOUND;
+}
+}  // namespace
+
 LNSTATUS LNDatabase::GetViewFolder(NOTEID noteId, LNViewFolder* viewFolder) const {
     if (!viewFolder) return Report(LNERR_INVALID_ARGUMENT);
     *viewFolder = LNViewFolder();
     if (!IsOpen()) return Report(LNERR_DATABASE_NOT_OPEN);
-    for (const auto& v : impl_->views)
-        if (v->noteId == noteId) {
-            viewFolder->db_ = impl_;
-            viewFolder->view_ = v;
-            return LNNOERROR;
-        }
-    return Report(LNERR_VIEW_NOT_FOUND);
+    const LNSTATUS s = FindViewFolder(
+        impl_, [&](const ViewImpl& v) { return v.noteId == noteId; }, &viewFolder->view_);
+    if (s == LNNOERROR) viewFolder->db_ = impl_;
+    return Report(s);
 }
 
 LNSTATUS LNDatabase::GetViewFolder(std::string_view name, LNViewFolder* viewFolder) const {
     if (!viewFolder) return Report(LNERR_INVALID_ARGUMENT);
     *viewFolder = LNViewFolder();
     if (!IsOpen()) return Report(LNERR_DATABASE_NOT_OPEN);
-    for (const auto& v : impl_->views)
-        if (v->name == name) {
-            viewFolder->db_ = impl_;
-            viewFolder->view_ = v;
-            return LNNOERROR;
-        }
-    return Report(LNERR_VIEW_NOT_FOUND);
+    const LNSTATUS s = FindViewFolder(
+        impl_, [&](const ViewImpl& v) { return v.name == name; }, &viewFolder->view_);
+    if (s == LNNOERROR) viewFolder->db_ = impl_;
+    return Report(s);
 }
 
 LNSTATUS LNDatabase::GetDocumentIDs(std::vector<NOTEID>* noteIds) const {
