@@ -1,5 +1,6 @@
 // Writes the sample databases of data/ (DXL with the project's extension):
-//   nsf_generate_samples DIR                   mail.dxl, names.dxl and faults.dxl into DIR
+//   nsf_generate_samples DIR                   mail.dxl, names.dxl, faults.dxl and the
+//                                              Domino-style domino-*.dxl into DIR
 //   nsf_generate_samples --large N FILE [MB]   N mail documents (and one attachment of MB
 //                                              megabytes when given) for the benchmarks
 // The output is deterministic: running it again gives the same bytes.
@@ -7,6 +8,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QString>
 
 #include <cstdio>
@@ -15,6 +17,16 @@
 #include <vector>
 
 namespace {
+
+bool Write(const QByteArray& dxl, const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(dxl) != dxl.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("wrote %s\n", qPrintable(path));
+    return true;
+}
 
 bool Write(const DxlBuilder& b, const QString& path) {
     if (!b.Save(path)) {
@@ -44,6 +56,9 @@ int main(int argc, char** argv) {
     const QDir dir(QString::fromLocal8Bit(argv[1]));
     const bool ok = Write(MailDatabase(), dir.filePath(QStringLiteral("mail.dxl"))) &&
                     Write(NamesDatabase(), dir.filePath(QStringLiteral("names.dxl"))) &&
-                    Write(FaultsDatabase(), dir.filePath(QStringLiteral("faults.dxl")));
+                    Write(FaultsDatabase(), dir.filePath(QStringLiteral("faults.dxl"))) &&
+                    Write(DominoMailDxl(), dir.filePath(QStringLiteral("domino-mail.dxl"))) &&
+                    Write(DominoNoteFormatDxl(), dir.filePath(QStringLiteral("domino-notes.dxl"))) &&
+                    Write(DominoSingleDocumentDxl(), dir.filePath(QStringLiteral("domino-document.dxl")));
     return ok ? 0 : 1;
 }

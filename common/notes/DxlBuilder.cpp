@@ -91,8 +91,10 @@ std::string StatusAttribute(const char* name, LNSTATUS status) {
 
 DxlDocumentBuilder& DxlDocumentBuilder::Item(const std::string& name, std::uint32_t flags,
                                              const std::string& body) {
+    // An encrypted item: encryptable (seal) and encrypted (sealed), as the DTD tells them apart.
     if (sealing_) flags |= LNITEMFLAGS_SEAL;
-    items_ += "<item name='" + DxlEscape(name) + "'" + FlagAttributes(flags) + ">" + body + "</item>\n";
+    items_ += "<item name='" + DxlEscape(name) + "'" + FlagAttributes(flags) +
+              (sealing_ ? " sealed='true'" : "") + ">" + body + "</item>\n";
     return *this;
 }
 

@@ -10,9 +10,14 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <set>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace notes_detail {
 
@@ -23,7 +28,7 @@ constexpr qint64 kChunk = 1 << 16;
 bool IsBase64Element(std::string_view localName) {
     return localName == "filedata" || localName == "rawitemdata" || localName == "gif" ||
            localName == "jpeg" || localName == "png" || localName == "notesbitmap" || localName == "bmp" ||
-           localName == "cgm";
+           localName == "cgm" || localName == "compositedata";
 }
 
 std::string_view LocalPart(std::string_view qualified) {
@@ -469,6 +474,19 @@ class Walker {
         return true;
     }
 
+    // The DXL child-element loop: calls onChild for every child element of the element whose
+    // start was just read. onChild consumes the child to its end and returns false on failure;
+    // text between the children (indentation) is passed over.
+    template <class F>
+    bool Children(F&& onChild) {
+        for (;;) {
+            const auto t = Next();
+            if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
+            if (t == QXmlStreamReader::EndElement) return true;
+            if (t == QXmlStreamReader::StartElement && !onChild()) return false;
+        }
+    }
+
     QXmlStreamReader::TokenType Next() { return f_.Next(); }
     bool inner_ = true;
 
@@ -487,19 +505,11 @@ bool ParseDatetimeElement(QXmlStreamReader& r, Walker& w, LNDatetime* out, bool*
 
 // <created><datetime>…</datetime></created>
 bool ParseWrappedDatetime(QXmlStreamReader& r, Walker& w, LNDatetime* out) {
-    for (;;) {
-        const auto t = w.Next();
-        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
-        if (t == QXmlStreamReader::EndElement) return true;
-        if (t == QXmlStreamReader::StartElement) {
-            if (Is(r, "datetime")) {
-                bool ok = false;
-                if (!ParseDatetimeElement(r, w, out, &ok)) return false;
-            } else if (!w.Skip()) {
-                return false;
-            }
-        }
-    }
+    return w.Children([&] {
+        if (!Is(r, "datetime")) return w.Skip();
+        bool ok = false;
+        return ParseDatetimeElement(r, w, out, &ok);
+    });
 }
 
 bool ParseNoteinfo(QXmlStreamReader& r, Walker& w, NOTEID* noteId, LNUniversalID* unid, LNDatetime* created,
@@ -507,19 +517,11 @@ bool ParseNoteinfo(QXmlStreamReader& r, Walker& w, NOTEID* noteId, LNUniversalID
     std::uint32_t id = 0;
     if (ParseHex32(Attr(r, "noteid"), &id)) *noteId = id;
     ParseUnid(Attr(r, "unid"), unid);
-    for (;;) {
-        const auto t = w.Next();
-        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
-        if (t == QXmlStreamReader::EndElement) return true;
-        if (t != QXmlStreamReader::StartElement) continue;
-        if (Is(r, "created")) {
-            if (!ParseWrappedDatetime(r, w, created)) return false;
-        } else if (Is(r, "modified")) {
-            if (!ParseWrappedDatetime(r, w, modified)) return false;
-        } else if (!w.Skip()) {
-            return false;
-        }
-    }
+    return w.Children([&] {
+        if (Is(r, "created")) return ParseWrappedDatetime(r, w, created);
+        if (Is(r, "modified")) return ParseWrappedDatetime(r, w, modified);
+        return w.Skip();
+    });
 }
 
 LNFIELDTYPE FieldType(const std::string& dxl) {
@@ -599,6 +601,7 @@ bool ParseView(QXmlStreamReader& r, Walker& w, bool folder, ViewImpl* view) {
             --depth;
         } else if (depth == 2 && IsExtElement(r, "entries")) {
             inEntries = true;
+            view->listed = true;
         } else if (inEntries && IsExtElement(r, "entry")) {
             ViewEntryData e;
             std::uint32_t id = 0;
@@ -621,6 +624,13 @@ bool ParseView(QXmlStreamReader& r, Walker& w, bool folder, ViewImpl* view) {
     return true;
 }
 
+// Line ends and blanks alone between two tags: the layout of the file, not content (a line
+// end inside a paragraph is written <break/>).
+bool IsIndentation(const QXmlStreamReader& r) {
+    const QStringView text = r.text();
+    return r.isWhitespace() && text.contains(QLatin1Char('\n'));
+}
+
 // Rich text: plain text and links of one <richtext> element whose start was just read.
 bool ParseRichText(QXmlStreamReader& r, Walker& w, XmlFeeder& f, ItemData* item) {
     QString plain;
@@ -639,7 +649,7 @@ bool ParseRichText(QXmlStreamReader& r, Walker& w, XmlFeeder& f, ItemData* item)
             }
             stack.push_back(name);
             if (skipDepth > 0 || name == "picture" || name == "attachmentref" || name == "objectref" ||
-                name == "imagemap") {
+                name == "imagemap" || name == "compositedata" || name == "nonxmlchar") {
                 ++skipDepth;
             } else if (name == "par" || name == "sectiontitle") {
                 ++textDepth;
@@ -686,7 +696,8 @@ bool ParseRichText(QXmlStreamReader& r, Walker& w, XmlFeeder& f, ItemData* item)
                 if (plain.endsWith(QLatin1Char('\t'))) plain.chop(1);
                 plain += QLatin1Char('\n');
             }
-        } else if (t == QXmlStreamReader::Characters && textDepth > 0 && skipDepth == 0) {
+        } else if (t == QXmlStreamReader::Characters && textDepth > 0 && skipDepth == 0 &&
+                   !IsIndentation(r)) {
             plain += r.text();
         }
     }
@@ -694,145 +705,158 @@ bool ParseRichText(QXmlStreamReader& r, Walker& w, XmlFeeder& f, ItemData* item)
     return true;
 }
 
-bool ParseValue(QXmlStreamReader& r, Walker& w, XmlFeeder& f, DocumentData* doc, ItemData* item,
-                bool sealed) {
-    if (Is(r, "text")) {
-        item->type = LNITEMTYPE_TEXT;
+// Values of one item. Each parser is called with the value element's start just read and
+// consumes it to its end.
+
+bool ParseTextValue(Walker& w, ItemData* item) {
+    item->type = LNITEMTYPE_TEXT;
+    std::string s;
+    if (!w.Text(&s)) return false;
+    item->texts.push_back(std::move(s));
+    return true;
+}
+
+bool ParseTextList(Walker& w, ItemData* item) {
+    item->type = LNITEMTYPE_TEXT;
+    return w.Children([&] {
         std::string s;
         if (!w.Text(&s)) return false;
         item->texts.push_back(std::move(s));
-    } else if (Is(r, "textlist")) {
-        item->type = LNITEMTYPE_TEXT;
-        for (;;) {
-            const auto t = w.Next();
-            if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
-            if (t == QXmlStreamReader::EndElement) break;
-            if (t != QXmlStreamReader::StartElement) continue;
-            std::string s;
-            if (!w.Text(&s)) return false;
-            item->texts.push_back(std::move(s));
-        }
-    } else if (Is(r, "number") || Is(r, "numberlist")) {
-        item->type = LNITEMTYPE_NUMBERS;
-        const bool list = Is(r, "numberlist");
-        auto one = [&]() {
-            std::string s;
-            if (!w.Text(&s)) return false;
-            bool ok = false;
-            const double v = QString::fromStdString(s).trimmed().toDouble(&ok);
-            if (ok) item->numbers.push_back(v);
-            return true;
-        };
-        if (!list) return one();
-        for (;;) {
-            const auto t = w.Next();
-            if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
-            if (t == QXmlStreamReader::EndElement) break;
-            if (t == QXmlStreamReader::StartElement && !one()) return false;
-        }
-    } else if (Is(r, "datetime") || Is(r, "datetimerange") || Is(r, "datetimelist")) {
-        item->type = LNITEMTYPE_DATETIMES;
-        // One level for lists, one for ranges.
-        auto range = [&]() {
-            LNDatetimeEntry e;
-            e.isRange = true;
-            int n = 0;
-            for (;;) {
-                const auto t = w.Next();
-                if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
-                if (t == QXmlStreamReader::EndElement) break;
-                if (t != QXmlStreamReader::StartElement) continue;
-                bool ok = false;
-                LNDatetime d;
-                if (!ParseDatetimeElement(r, w, &d, &ok)) return false;
-                if (ok) (n++ == 0 ? e.start : e.end) = d;
-            }
-            if (n == 1) e.end = e.start;
-            if (n > 0) item->dates.entries.push_back(e);
-            return true;
-        };
-        auto single = [&]() {
+        return true;
+    });
+}
+
+bool ParseOneNumber(Walker& w, ItemData* item) {
+    std::string s;
+    if (!w.Text(&s)) return false;
+    bool ok = false;
+    const double v = QString::fromStdString(s).trimmed().toDouble(&ok);
+    if (ok) item->numbers.push_back(v);
+    return true;
+}
+
+bool ParseNumberValue(QXmlStreamReader& r, Walker& w, ItemData* item) {
+    item->type = LNITEMTYPE_NUMBERS;
+    if (!Is(r, "numberlist")) return ParseOneNumber(w, item);
+    return w.Children([&] { return ParseOneNumber(w, item); });
+}
+
+// A single <datetime>.
+bool ParseOneDatetime(QXmlStreamReader& r, Walker& w, ItemData* item) {
+    bool ok = false;
+    LNDatetime d;
+    if (!ParseDatetimeElement(r, w, &d, &ok)) return false;
+    if (ok) item->dates.entries.push_back({d, d, false});
+    return true;
+}
+
+// A <datetimerange> or <datetimepair>: two date-times (one stands for both).
+bool ParseDatetimePair(QXmlStreamReader& r, Walker& w, ItemData* item) {
+    LNDatetimeEntry e;
+    e.isRange = true;
+    int n = 0;
+    if (!w.Children([&] {
+            if (!Is(r, "datetime")) return w.Skip();
             bool ok = false;
             LNDatetime d;
             if (!ParseDatetimeElement(r, w, &d, &ok)) return false;
-            if (ok) item->dates.entries.push_back({d, d, false});
+            if (ok) (n++ == 0 ? e.start : e.end) = d;
             return true;
-        };
-        if (Is(r, "datetime")) return single();
-        if (Is(r, "datetimerange")) return range();
-        for (;;) {
-            const auto t = w.Next();
-            if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
-            if (t == QXmlStreamReader::EndElement) break;
-            if (t != QXmlStreamReader::StartElement) continue;
-            if (Is(r, "datetime")) {
-                if (!single()) return false;
-            } else if (Is(r, "datetimerange")) {
-                if (!range()) return false;
-            } else if (!w.Skip()) {
-                return false;
-            }
-        }
-    } else if (Is(r, "richtext")) {
-        item->type = LNITEMTYPE_RICHTEXT;
-        const qint64 tagEnd = f.ByteAt(r.characterOffset());
-        item->xml.begin = f.TagStart(tagEnd);
-        if (item->xml.begin < 0) return false;
-        return ParseRichText(r, w, f, item);
-    } else if (Is(r, "rawitemdata")) {
-        std::uint32_t type = 0;
-        ParseHex32(Attr(r, "type"), &type);
-        item->type = static_cast<LNITEMTYPE>(type & 0xFFFF);
-        item->rawType = static_cast<std::uint16_t>(type & 0xFFFF);
-        return w.Skip(&item->raw);
-    } else if (Is(r, "object")) {
-        item->type = LNITEMTYPE_OBJECT;
-        for (;;) {
-            const auto t = w.Next();
-            if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
-            if (t == QXmlStreamReader::EndElement) break;
-            if (t != QXmlStreamReader::StartElement) continue;
-            if (!Is(r, "file")) {
-                if (!w.Skip()) return false;
-                continue;
-            }
-            FileData file;
-            file.sealed = sealed;
-            file.name = Attr(r, "name");
-            const std::string compression = Attr(r, "compression");
-            file.compressed = !compression.empty() && compression != "none";
-            bool ok = false;
-            const qulonglong size = QString::fromStdString(Attr(r, "size")).toULongLong(&ok);
-            if (ok) file.size = size, file.sizeKnown = true;
-            bool hasData = false;
-            for (;;) {
-                const auto u = w.Next();
-                if (u == QXmlStreamReader::Invalid || u == QXmlStreamReader::EndDocument) return false;
-                if (u == QXmlStreamReader::EndElement) break;
-                if (u != QXmlStreamReader::StartElement) continue;
-                if (Is(r, "filedata")) {
-                    if (!w.Skip(&file.data)) return false;
-                    hasData = true;
-                } else if (Is(r, "created")) {
-                    if (!ParseWrappedDatetime(r, w, &file.created)) return false;
-                } else if (Is(r, "modified")) {
-                    if (!ParseWrappedDatetime(r, w, &file.modified)) return false;
-                } else if (!w.Skip()) {
-                    return false;
-                }
-            }
-            if (hasData || file.sizeKnown) {
-                if (!file.sizeKnown) file.size = (static_cast<std::uint64_t>(file.data.size()) / 4) * 3;
-                item->file = static_cast<int>(doc->files.size());
-                doc->files.push_back(std::move(file));
-            }
-        }
-    } else {
-        // noteref lists and other kinds the layer does not interpret
-        item->type = LNITEMTYPE_NOTEREFS;
+        }))
+        return false;
+    if (n == 1) e.end = e.start;
+    if (n > 0) item->dates.entries.push_back(e);
+    return true;
+}
+
+bool IsDatetimePair(const QXmlStreamReader& r) {
+    return Is(r, "datetimerange") || Is(r, "datetimepair");
+}
+
+// <datetime>, <datetimepair>, <datetimerange>, or a <datetimelist> of them. Domino writes
+// repeat dates and calendar date lists as <datetimelist> of <datetimepair>s.
+bool ParseDatetimeValue(QXmlStreamReader& r, Walker& w, ItemData* item) {
+    item->type = LNITEMTYPE_DATETIMES;
+    if (Is(r, "datetime")) return ParseOneDatetime(r, w, item);
+    if (IsDatetimePair(r)) return ParseDatetimePair(r, w, item);
+    return w.Children([&] {
+        if (Is(r, "datetime")) return ParseOneDatetime(r, w, item);
+        if (IsDatetimePair(r)) return ParseDatetimePair(r, w, item);
         return w.Skip();
+    });
+}
+
+bool ParseRichTextValue(QXmlStreamReader& r, Walker& w, XmlFeeder& f, ItemData* item) {
+    item->type = LNITEMTYPE_RICHTEXT;
+    const qint64 tagEnd = f.ByteAt(r.characterOffset());
+    item->xml.begin = f.TagStart(tagEnd);
+    if (item->xml.begin < 0) return false;
+    return ParseRichText(r, w, f, item);
+}
+
+bool ParseRawValue(QXmlStreamReader& r, Walker& w, ItemData* item) {
+    std::uint32_t type = 0;
+    ParseHex32(Attr(r, "type"), &type);
+    item->type = static_cast<LNITEMTYPE>(type & 0xFFFF);
+    item->rawType = static_cast<std::uint16_t>(type & 0xFFFF);
+    return w.Skip(&item->raw);
+}
+
+// <compositedata>: rich text as base64 CD records. Kept as a raw rich-text value: it gives
+// no text and no DXL to render.
+bool ParseCompositeValue(Walker& w, ItemData* item) {
+    item->type = LNITEMTYPE_RICHTEXT;
+    item->rawType = LNITEMTYPE_RICHTEXT;
+    return w.Skip(&item->raw);
+}
+
+// One <file> of an <object>.
+bool ParseFile(QXmlStreamReader& r, Walker& w, DocumentData* doc, ItemData* item, bool encrypted) {
+    FileData file;
+    file.sealed = encrypted;
+    file.name = Attr(r, "name");
+    file.compression = Attr(r, "compression");
+    if (file.compression == "none") file.compression.clear();
+    bool ok = false;
+    const qulonglong size = QString::fromStdString(Attr(r, "size")).toULongLong(&ok);
+    if (ok) file.size = size, file.sizeKnown = true;
+    bool hasData = false;
+    if (!w.Children([&] {
+            if (Is(r, "filedata")) return hasData = true, w.Skip(&file.data);
+            if (Is(r, "created")) return ParseWrappedDatetime(r, w, &file.created);
+            if (Is(r, "modified")) return ParseWrappedDatetime(r, w, &file.modified);
+            return w.Skip();
+        }))
+        return false;
+    if (hasData || file.sizeKnown) {
+        item->file = static_cast<int>(doc->files.size());
+        doc->files.push_back(std::move(file));
     }
     return true;
+}
+
+bool ParseObjectValue(QXmlStreamReader& r, Walker& w, DocumentData* doc, ItemData* item, bool encrypted) {
+    item->type = LNITEMTYPE_OBJECT;
+    return w.Children([&] { return Is(r, "file") ? ParseFile(r, w, doc, item, encrypted) : w.Skip(); });
+}
+
+bool ParseValue(QXmlStreamReader& r, Walker& w, XmlFeeder& f, DocumentData* doc, ItemData* item) {
+    if (Is(r, "text")) return ParseTextValue(w, item);
+    if (Is(r, "textlist")) return ParseTextList(w, item);
+    if (Is(r, "number") || Is(r, "numberlist")) return ParseNumberValue(r, w, item);
+    if (Is(r, "datetime") || IsDatetimePair(r) || Is(r, "datetimelist"))
+        return ParseDatetimeValue(r, w, item);
+    if (Is(r, "richtext")) return ParseRichTextValue(r, w, f, item);
+    if (Is(r, "rawitemdata")) return ParseRawValue(r, w, item);
+    if (Is(r, "compositedata")) return ParseCompositeValue(w, item);
+    if (Is(r, "object")) return ParseObjectValue(r, w, doc, item, item->encrypted);
+    if (Is(r, "mime")) {
+        item->type = LNITEMTYPE_NOTEREFS;
+        return w.Text(&doc->mimeSource);
+    }
+    // noteref lists and other kinds the layer does not interpret
+    item->type = LNITEMTYPE_NOTEREFS;
+    return w.Skip();
 }
 
 bool ParseItem(QXmlStreamReader& r, Walker& w, XmlFeeder& f, DocumentData* doc) {
@@ -846,26 +870,35 @@ bool ParseItem(QXmlStreamReader& r, Walker& w, XmlFeeder& f, DocumentData* doc) 
     };
     for (const auto& [attr, flag] : kFlags)
         if (True(Attr(r, attr))) item.flags |= flag;
+    // seal='true' only says "encrypt this item when the document is encrypted": Domino writes
+    // it on ordinary documents (every $FILE). The item is encrypted when it says sealed='true',
+    // or when it is encryptable in a document the extension marks encrypted.
+    item.encrypted = True(Attr(r, "sealed")) || ((item.flags & LNITEMFLAGS_SEAL) && doc->markedEncrypted);
     bool any = false;
-    for (;;) {
-        const auto t = w.Next();
-        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return false;
-        if (t == QXmlStreamReader::EndElement) break;
-        if (t != QXmlStreamReader::StartElement) continue;
-        if (any) {  // one value per item; anything more is ignored
-            if (!w.Skip()) return false;
-            continue;
-        }
-        any = true;
-        if (!ParseValue(r, w, f, doc, &item, item.flags & LNITEMFLAGS_SEAL)) return false;
-    }
+    if (!w.Children([&] {
+            if (any) return w.Skip();  // one value per item; anything more is ignored
+            any = true;
+            return ParseValue(r, w, f, doc, &item);
+        }))
+        return false;
     if (!any) item.type = LNITEMTYPE_TEXT;  // <item name='x'/>: an empty text
     doc->items.push_back(std::move(item));
     return true;
 }
 
+// The private folder that keeps first-open fault markers across processes: one per user in
+// the system temporary folder, created 0700. Empty when it is a link, not a folder, another
+// user's or open to others: markers never go where someone else can plant or read them.
 QString FaultFolder() {
-    return QDir::tempPath() + QStringLiteral("/nsfconvert-dxl-faults");
+    const QString folder =
+        QDir::tempPath() + QStringLiteral("/nsfconvert-dxl-faults-") + QString::number(::geteuid());
+    const QByteArray native = QFile::encodeName(folder);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) return {};
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+        (st.st_mode & 077) != 0)
+        return {};
+    return folder;
 }
 
 }  // namespace
@@ -893,196 +926,368 @@ bool ParseReplicaId(std::string_view hex, LNTimeDateId* out) {
     return true;
 }
 
-LNSTATUS DatabaseImpl::Load() {
-    Unload();
+// ---------------------------------------------------------------------------------------------
+// The index pass, step by step.
+
+namespace {
+
+// What a document's items tell about where it lives (read in the index pass, see
+// FillStandardFolders).
+void IndexItem(QXmlStreamReader& r, Walker& w, DocIndex* d, bool* ok) {
+    const std::string name = Attr(r, "name");
+    if (name == "Form" || name == "$FolderRef") {
+        std::vector<std::string> texts;
+        *ok = w.Children([&] {
+            if (Is(r, "textlist"))
+                return w.Children([&] {
+                    std::string s;
+                    if (!w.Text(&s)) return false;
+                    texts.push_back(std::move(s));
+                    return true;
+                });
+            std::string s;
+            if (!w.Text(&s)) return false;
+            texts.push_back(std::move(s));
+            return true;
+        });
+        if (name == "Form" && !texts.empty()) d->form = texts.front();
+        if (name == "$FolderRef")
+            for (auto& t : texts)
+                if (!t.empty()) d->folderRefs.push_back(QString::fromStdString(t).toUpper().toStdString());
+        return;
+    }
+    if (name == "DeliveredDate") d->delivered = true;
+    if (name == "PostedDate") d->posted = true;
+    if (name == "$Seal" || name == "$SealData" || True(Attr(r, "sealed"))) d->sealedItems = true;
+    *ok = w.Skip();
+}
+
+struct IndexPass {
+    DatabaseImpl& db;
+    XmlFeeder& f;
+    QXmlStreamReader& r;
+    Walker& w;
+    std::set<NOTEID> usedIds;
+    std::vector<std::size_t> withoutId;
+    std::vector<std::size_t> viewsWithoutId;
+
+    LNSTATUS Failure() const { return f.status() ? f.status() : LNERR_BAD_XML; }
+
+    // A data note: <document>, or <note class='document'> of a note-format export.
+    static bool IsDocument(const QXmlStreamReader& r) {
+        if (Is(r, "document")) return true;
+        if (!Is(r, "note")) return false;
+        const std::string cls = Attr(r, "class");
+        return cls.empty() || cls == "document" || cls == "data";
+    }
+
+    // The document whose start tag was just read, to its end.
+    LNSTATUS IndexDocument() {
+        DocIndex d;
+        const qint64 tagEnd = f.ByteAt(r.characterOffset());
+        d.bytes.begin = f.TagStart(tagEnd);
+        d.form = Attr(r, "form");
+        d.unread = True(ExtAttr(r, "unread"));
+        d.encrypted = True(ExtAttr(r, "encrypted"));
+        d.decryptStatus = StatusValue(ExtAttr(r, "decrypt-status"));
+        d.openStatus = StatusValue(ExtAttr(r, "open-status"));
+        d.firstOpenStatus = StatusValue(ExtAttr(r, "first-open-status"));
+        d.throwStatus = StatusValue(ExtAttr(r, "throw-status"));
+        bool haveId = false;
+        const bool ok = w.Children([&] {
+            if (Is(r, "noteinfo") && !haveId) {
+                NOTEID id = 0;
+                const bool parsed = ParseNoteinfo(r, w, &id, &d.unid, &d.created, &d.modified);
+                if (id != 0 && !usedIds.count(id)) {
+                    d.noteId = id;
+                    haveId = true;
+                }
+                return parsed;
+            }
+            if (Is(r, "item")) {
+                bool itemOk = true;
+                IndexItem(r, w, &d, &itemOk);
+                return itemOk;
+            }
+            return w.Skip();
+        });
+        if (!ok) return Failure();
+        d.bytes.end = f.ByteAt(r.characterOffset());
+        if (d.bytes.begin < 0) return LNERR_BAD_XML;
+        if (haveId)
+            usedIds.insert(d.noteId);
+        else
+            withoutId.push_back(db.docs.size());
+        db.docs.push_back(std::move(d));
+        return LNNOERROR;
+    }
+
+    LNSTATUS IndexView(bool folder) {
+        auto view = std::make_shared<ViewImpl>();
+        if (!ParseView(r, w, folder, view.get())) return Failure();
+        if (view->noteId == 0 || usedIds.count(view->noteId))
+            viewsWithoutId.push_back(db.views.size());
+        else
+            usedIds.insert(view->noteId);
+        db.views.push_back(std::move(view));
+        return LNNOERROR;
+    }
+
+    // One child of <database>: documents, forms, views and folders; other notes are passed over.
+    LNSTATUS IndexChild() {
+        if (IsDocument(r)) return IndexDocument();
+        if (Is(r, "form") || Is(r, "subform")) {
+            FormData form;
+            if (!ParseForm(r, w, &form)) return Failure();
+            db.forms.push_back(std::move(form));
+            return LNNOERROR;
+        }
+        if (Is(r, "view") || Is(r, "folder")) return IndexView(Is(r, "folder"));
+        return w.Skip() ? LNNOERROR : Failure();
+    }
+
+    // The root: a <database>, or one document exported alone.
+    LNSTATUS IndexRoot() {
+        if (IsDocument(r)) {
+            db.rootPrefix = "<database>";
+            return IndexDocument();
+        }
+        if (!Is(r, "database")) return LNERR_NOT_DXL;
+        db.title = Attr(r, "title");
+        ParseReplicaId(Attr(r, "replicaid"), &db.replicaId);
+        QString prefix = QStringLiteral("<database");
+        for (const auto& ns : r.namespaceDeclarations()) {
+            prefix += ns.prefix().isEmpty() ? QStringLiteral(" xmlns")
+                                            : QStringLiteral(" xmlns:") + ns.prefix().toString();
+            prefix +=
+                QStringLiteral("=\"") + ns.namespaceUri().toString().toHtmlEscaped() + QStringLiteral("\"");
+        }
+        prefix += QStringLiteral(">");
+        db.rootPrefix = prefix.toUtf8();
+        return w.Children([&] { return IndexChild() == LNNOERROR; }) ? LNNOERROR : Failure();
+    }
+
+    LNSTATUS Run() {
+        bool sawRoot = false;
+        for (;;) {
+            const auto t = f.Next();
+            switch (t) {
+                case QXmlStreamReader::Invalid:
+                    return Failure();
+                case QXmlStreamReader::StartDocument:
+                    if (!IsUtf8Declaration(r.documentEncoding())) return LNERR_BAD_ENCODING;
+                    break;
+                case QXmlStreamReader::DTD:
+                    // Domino declares no entities; one entity referenced many times could
+                    // make the parser expand it a thousandfold.
+                    if (!r.entityDeclarations().isEmpty()) return LNERR_DXL_ENTITIES;
+                    break;
+                case QXmlStreamReader::EndDocument:
+                    return sawRoot ? LNNOERROR : LNERR_NOT_DXL;
+                case QXmlStreamReader::StartElement:
+                    if (sawRoot) return LNERR_BAD_XML;
+                    sawRoot = true;
+                    if (const LNSTATUS s = IndexRoot()) return s;
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+
+    static bool IsUtf8Declaration(QStringView declared) {
+        const QString enc = declared.toString().toLower();
+        return enc.isEmpty() || enc == QLatin1String("utf-8") || enc == QLatin1String("utf8") ||
+               enc == QLatin1String("us-ascii") || enc == QLatin1String("ascii");
+    }
+};
+
+}  // namespace
+
+LNSTATUS DatabaseImpl::OpenDevice() {
     if (inMemory) {
         auto buffer = std::make_unique<QBuffer>();
         buffer->setData(memory);
         buffer->open(QIODevice::ReadOnly);
         device = std::move(buffer);
-    } else {
-        QFileInfo info(path);
-        if (!info.exists() || !info.isFile()) return LNERR_FILE_NOT_FOUND;
-        auto file = std::make_unique<QFile>(path);
-        if (!file->open(QIODevice::ReadOnly)) return LNERR_FILE_READ;
-        device = std::move(file);
-        faultKey = QCryptographicHash::hash((info.absoluteFilePath() + QString::number(info.size()) +
-                                             QString::number(info.lastModified().toMSecsSinceEpoch()))
-                                                .toUtf8(),
-                                            QCryptographicHash::Sha1)
-                       .toHex()
-                       .toStdString();
+        return LNNOERROR;
     }
-    const qint64 size = device->size();
+    QFileInfo info(path);
+    if (!info.exists() || !info.isFile()) return LNERR_FILE_NOT_FOUND;
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly)) return LNERR_FILE_READ;
+    device = std::move(file);
+    faultKey = QCryptographicHash::hash((info.absoluteFilePath() + QString::number(info.size()) +
+                                         QString::number(info.lastModified().toMSecsSinceEpoch()))
+                                            .toUtf8(),
+                                        QCryptographicHash::Sha1)
+                   .toHex()
+                   .toStdString();
+    return LNNOERROR;
+}
+
+// Where the XML starts (after a UTF-8 byte-order mark), or why the file is not XML at all.
+LNSTATUS DatabaseImpl::CheckHead(qint64* start) {
     const QByteArray head = device->peek(16);
-    qint64 start = 0;
-    if (head.startsWith("\xEF\xBB\xBF")) start = 3;
-    const bool nsfName = path.endsWith(QLatin1String(".nsf"), Qt::CaseInsensitive);
+    *start = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")) return LNERR_BAD_ENCODING;
-    {
-        // The first non-blank byte of XML is '<'. Anything else is some other format; a
-        // binary NSF starts with 1A 00.
-        qsizetype i = static_cast<qsizetype>(start);
-        while (i < head.size() && (head[i] == ' ' || head[i] == '\n' || head[i] == '\r' || head[i] == '\t'))
-            ++i;
-        if (head.isEmpty() || (i < head.size() && head[i] != '<')) {
-            if (nsfName || head.startsWith(QByteArray("\x1A\x00", 2))) return LNERR_NSF_NOT_SUPPORTED;
-            return head.isEmpty() ? LNERR_BAD_XML : LNERR_NOT_DXL;
-        }
+    // The first non-blank byte of XML is '<'. Anything else is some other format; a binary
+    // NSF starts with 1A 00.
+    qsizetype i = static_cast<qsizetype>(*start);
+    while (i < head.size() && (head[i] == ' ' || head[i] == '\n' || head[i] == '\r' || head[i] == '\t')) ++i;
+    if (head.isEmpty() || (i < head.size() && head[i] != '<')) {
+        const bool nsfName = path.endsWith(QLatin1String(".nsf"), Qt::CaseInsensitive);
+        if (nsfName || head.startsWith(QByteArray("\x1A\x00", 2))) return LNERR_NSF_NOT_SUPPORTED;
+        return head.isEmpty() ? LNERR_BAD_XML : LNERR_NOT_DXL;
     }
+    return LNNOERROR;
+}
 
-    QXmlStreamReader r;
-    XmlFeeder f(*device, {start, size}, r, {});
-    Walker w(f, r);
-    bool sawRoot = false;
-    std::set<NOTEID> usedIds;
-    std::vector<std::size_t> withoutId;
-    std::vector<std::size_t> viewsWithoutId;
-    bool ended = false;
-    while (!ended) {
-        const auto t = f.Next();
-        switch (t) {
-            case QXmlStreamReader::Invalid:
-                Unload();
-                return f.status() ? f.status() : LNERR_BAD_XML;
-            case QXmlStreamReader::StartDocument: {
-                const QString enc = r.documentEncoding().toString().toLower();
-                if (!enc.isEmpty() && enc != QLatin1String("utf-8") && enc != QLatin1String("utf8") &&
-                    enc != QLatin1String("us-ascii") && enc != QLatin1String("ascii")) {
-                    Unload();
-                    return LNERR_BAD_ENCODING;
-                }
-                break;
-            }
-            case QXmlStreamReader::EndDocument:
-                ended = true;
-                break;
-            case QXmlStreamReader::StartElement: {
-                if (!sawRoot) {
-                    if (!Is(r, "database")) {
-                        Unload();
-                        return LNERR_NOT_DXL;
-                    }
-                    sawRoot = true;
-                    title = Attr(r, "title");
-                    ParseReplicaId(Attr(r, "replicaid"), &replicaId);
-                    QString prefix = QStringLiteral("<database");
-                    for (const auto& ns : r.namespaceDeclarations()) {
-                        prefix += ns.prefix().isEmpty() ? QStringLiteral(" xmlns")
-                                                        : QStringLiteral(" xmlns:") + ns.prefix().toString();
-                        prefix += QStringLiteral("=\"") + ns.namespaceUri().toString().toHtmlEscaped() +
-                                  QStringLiteral("\"");
-                    }
-                    prefix += QStringLiteral(">");
-                    rootPrefix = prefix.toUtf8();
-                    break;
-                }
-                // A child of <database>.
-                if (Is(r, "document")) {
-                    DocIndex d;
-                    const qint64 tagEnd = f.ByteAt(r.characterOffset());
-                    d.bytes.begin = f.TagStart(tagEnd);
-                    d.unread = True(ExtAttr(r, "unread"));
-                    d.encrypted = True(ExtAttr(r, "encrypted"));
-                    d.decryptStatus = StatusValue(ExtAttr(r, "decrypt-status"));
-                    d.openStatus = StatusValue(ExtAttr(r, "open-status"));
-                    d.firstOpenStatus = StatusValue(ExtAttr(r, "first-open-status"));
-                    d.throwStatus = StatusValue(ExtAttr(r, "throw-status"));
-                    bool haveId = false;
-                    for (;;) {
-                        const auto u = f.Next();
-                        if (u == QXmlStreamReader::Invalid || u == QXmlStreamReader::EndDocument) {
-                            Unload();
-                            return f.status() ? f.status() : LNERR_BAD_XML;
-                        }
-                        if (u == QXmlStreamReader::EndElement) break;
-                        if (u != QXmlStreamReader::StartElement) continue;
-                        bool ok = true;
-                        if (Is(r, "noteinfo") && !haveId) {
-                            NOTEID id = 0;
-                            ok = ParseNoteinfo(r, w, &id, &d.unid, &d.created, &d.modified);
-                            if (id != 0 && !usedIds.count(id)) {
-                                d.noteId = id;
-                                haveId = true;
-                            }
-                        } else {
-                            ok = w.Skip();
-                        }
-                        if (!ok) {
-                            Unload();
-                            return f.status() ? f.status() : LNERR_BAD_XML;
-                        }
-                    }
-                    d.bytes.end = f.ByteAt(r.characterOffset());
-                    if (d.bytes.begin < 0) {
-                        Unload();
-                        return LNERR_BAD_XML;
-                    }
-                    if (haveId)
-                        usedIds.insert(d.noteId);
-                    else
-                        withoutId.push_back(docs.size());
-                    docs.push_back(d);
-                } else if (Is(r, "form") || Is(r, "subform")) {
-                    FormData form;
-                    if (!ParseForm(r, w, &form)) {
-                        Unload();
-                        return f.status() ? f.status() : LNERR_BAD_XML;
-                    }
-                    forms.push_back(std::move(form));
-                } else if (Is(r, "view") || Is(r, "folder")) {
-                    auto view = std::make_shared<ViewImpl>();
-                    if (!ParseView(r, w, Is(r, "folder"), view.get())) {
-                        Unload();
-                        return f.status() ? f.status() : LNERR_BAD_XML;
-                    }
-                    if (view->noteId == 0 || usedIds.count(view->noteId))
-                        viewsWithoutId.push_back(views.size());
-                    else
-                        usedIds.insert(view->noteId);
-                    views.push_back(std::move(view));
-                } else if (!w.Skip()) {
-                    Unload();
-                    return f.status() ? f.status() : LNERR_BAD_XML;
-                }
-                break;
-            }
-            default:
-                break;
-        }
-    }
-    if (!sawRoot) {
-        Unload();
-        return LNERR_NOT_DXL;
-    }
-    // Notes without a (unique) note ID get free ones above the highest in use.
-    NOTEID next = usedIds.empty() ? 0x8F6 : *usedIds.rbegin() + 4;
-    for (std::size_t i : withoutId) docs[i].noteId = next, next += 4;
-    for (std::size_t i : viewsWithoutId) views[i]->noteId = next, next += 4;
+// Notes without a (unique) note ID get free ones above the highest in use.
+void DatabaseImpl::AssignFreeIds(const std::set<NOTEID>& usedIds, const std::vector<std::size_t>& withoutId,
+                                 const std::vector<std::size_t>& viewsWithoutId) {
+    nextFreeId = usedIds.empty() ? kFirstNoteId : *usedIds.rbegin() + kNoteIdStep;
+    for (std::size_t i : withoutId) docs[i].noteId = nextFreeId, nextFreeId += kNoteIdStep;
+    for (std::size_t i : viewsWithoutId) views[i]->noteId = nextFreeId, nextFreeId += kNoteIdStep;
     for (std::size_t i = 0; i < docs.size(); ++i) byNoteId[docs[i].noteId] = i;
+}
 
-    // "($All)" without an entry list (or missing) lists every document in creation order.
-    auto all = std::find_if(views.begin(), views.end(), [](const auto& v) { return v->name == "($All)"; });
-    if (all == views.end()) {
-        auto v = std::make_shared<ViewImpl>();
-        v->name = "($All)";
-        v->noteId = next;
-        views.push_back(v);
-        all = views.end() - 1;
+ViewImpl& DatabaseImpl::AddView(const std::string& name, bool folder) {
+    auto v = std::make_shared<ViewImpl>();
+    v->name = name;
+    v->folder = folder;
+    v->noteId = nextFreeId;
+    nextFreeId += kNoteIdStep;
+    views.push_back(v);
+    return *v;
+}
+
+// "($All)" without an entry list (or missing) lists every document in creation order.
+void DatabaseImpl::FillAllView() {
+    auto all = std::find_if(views.begin(), views.end(), [](const auto& v) { return v->name == kAllView; });
+    ViewImpl& view = all == views.end() ? AddView(kAllView, false) : **all;
+    if (!view.entries.empty()) return;
+    std::vector<std::size_t> order(docs.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    auto key = [this](std::size_t i) {
+        const LNDatetime g = docs[i].created.ConvertToZone(0);
+        return std::tuple(g.GetYear(), g.GetMonth(), g.GetDay(), g.GetHour(), g.GetMinute(), g.GetSecond(),
+                          g.GetHundredths());
+    };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+    for (std::size_t i : order) view.entries.push_back({false, docs[i].noteId, -1, {}});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Folders of a plain export (docs/notes.md, "Folders of a plain export").
+
+namespace {
+
+enum class Home { Inbox, Sent, Drafts, Calendar, ToDo, Contacts, Groups };
+
+struct StandardFolder {
+    Home home;
+    std::vector<const char*> names;  // names a database may use for it, the first is created
+    bool folder;
+    int type;
+};
+
+const StandardFolder kStandardFolders[] = {
+    {Home::Inbox, {"($Inbox)"}, true, LNVIEWTYPE_STANDARD},
+    {Home::Sent, {"($Sent)"}, false, LNVIEWTYPE_STANDARD},
+    {Home::Drafts, {"($Drafts)"}, false, LNVIEWTYPE_STANDARD},
+    {Home::Calendar, {"($Calendar)"}, false, LNVIEWTYPE_CALENDAR},
+    {Home::ToDo, {"($ToDo)"}, false, LNVIEWTYPE_STANDARD},
+    {Home::Contacts, {"($Contacts)", "($People)", "People", "Contacts"}, false, LNVIEWTYPE_STANDARD},
+    {Home::Groups, {"($Groups)", "Groups"}, false, LNVIEWTYPE_STANDARD},
+};
+
+// The home of a document that no folder holds: by its form, and for mail by whether the
+// router delivered it (DeliveredDate) or it was sent (PostedDate).
+Home HomeOf(const DocIndex& d) {
+    static const std::pair<const char*, Home> kForms[] = {
+        {"Appointment", Home::Calendar},   {"Notice", Home::Calendar},
+        {"(ReplyNotice)", Home::Calendar}, {"Task", Home::ToDo},
+        {"Person", Home::Contacts},        {"Group", Home::Groups},
+    };
+    for (const auto& [form, home] : kForms)
+        if (d.form == form) return home;
+    if (d.delivered) return Home::Inbox;
+    return d.posted ? Home::Sent : Home::Drafts;
+}
+
+}  // namespace
+
+ViewImpl* DatabaseImpl::FindView(std::string_view name) const {
+    for (const auto& v : views)
+        if (v->name == name) return v.get();
+    return nullptr;
+}
+
+void DatabaseImpl::FillStandardFolders() {
+    // Documents an entry list of the extension already places stay where it puts them.
+    std::set<NOTEID> listed;
+    for (const auto& v : views)
+        for (const auto& e : v->entries)
+            if (!e.category) listed.insert(e.noteId);
+    std::vector<std::size_t> order(docs.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+        return docs[a].created.ConvertToZone(0).ToDxl() < docs[b].created.ConvertToZone(0).ToDxl();
+    });
+    std::map<Home, ViewImpl*> homes;
+    auto homeView = [&](Home home) -> ViewImpl* {
+        if (const auto it = homes.find(home); it != homes.end()) return it->second;
+        const StandardFolder& s = kStandardFolders[static_cast<int>(home)];
+        ViewImpl* view = nullptr;
+        for (const char* name : s.names)
+            if ((view = FindView(name)) != nullptr) break;
+        if (view == nullptr) {
+            view = &AddView(s.names.front(), s.folder);
+            view->type = s.type;
+        }
+        // A folder that carries its own entry list is not filled.
+        if (view->listed) view = nullptr;
+        return homes[home] = view;
+    };
+    for (std::size_t i : order) {
+        const DocIndex& d = docs[i];
+        if (listed.count(d.noteId)) continue;
+        bool held = false;
+        for (const auto& ref : d.folderRefs) {
+            LNUniversalID unid;
+            if (!ParseUnid(ref, &unid)) continue;
+            for (const auto& v : views)
+                if (v->folder && !v->listed && v->unid == unid) {
+                    v->entries.push_back({false, d.noteId, -1, {}});
+                    held = true;
+                }
+        }
+        if (held) continue;
+        if (ViewImpl* view = homeView(HomeOf(d))) view->entries.push_back({false, d.noteId, -1, {}});
     }
-    if ((*all)->entries.empty()) {
-        std::vector<std::size_t> order(docs.size());
-        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-        auto key = [this](std::size_t i) {
-            const LNDatetime& c = docs[i].created;
-            const LNDatetime g = c.ConvertToZone(0);
-            return std::tuple(g.GetYear(), g.GetMonth(), g.GetDay(), g.GetHour(), g.GetMinute(),
-                              g.GetSecond(), g.GetHundredths());
-        };
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
-        for (std::size_t i : order) (*all)->entries.push_back({false, docs[i].noteId, -1, {}});
+}
+
+LNSTATUS DatabaseImpl::Load() {
+    Unload();
+    if (const LNSTATUS s = OpenDevice()) return s;
+    qint64 start = 0;
+    if (const LNSTATUS s = CheckHead(&start)) {
+        Unload();
+        return s;
     }
+    QXmlStreamReader r;
+    XmlFeeder f(*device, {start, device->size()}, r, {});
+    Walker w(f, r);
+    IndexPass pass{*this, f, r, w, {}, {}, {}};
+    if (const LNSTATUS s = pass.Run()) {
+        Unload();
+        return s;
+    }
+    AssignFreeIds(pass.usedIds, pass.withoutId, pass.viewsWithoutId);
+    FillStandardFolders();
+    FillAllView();
     open = true;
     return LNNOERROR;
 }
@@ -1100,37 +1305,32 @@ void DatabaseImpl::Unload() {
 }
 
 LNSTATUS DatabaseImpl::ReadDocument(const DocIndex& index, std::shared_ptr<DocumentData>* out) {
-    std::lock_guard lock(mutex);
-    if (!device) return LNERR_DATABASE_NOT_OPEN;
     auto doc = std::make_shared<DocumentData>();
     doc->noteId = index.noteId;
-    QXmlStreamReader r;
-    XmlFeeder f(*device, index.bytes, r, rootPrefix);
-    Walker w(f, r);
-    int depth = 0;
-    for (;;) {
-        const auto t = f.Next();
-        if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument)
-            return f.status() == LNERR_TOO_LARGE ? LNERR_TOO_LARGE : LNERR_NOTE_DAMAGED;
-        if (t == QXmlStreamReader::StartElement) {
-            ++depth;
-            if (depth == 1) continue;  // the synthetic root
-            if (depth == 2) {
-                if (!Is(r, "document")) return LNERR_NOTE_DAMAGED;
-                doc->formAttribute = Attr(r, "form");
-                continue;
-            }
-            bool ok = true;
-            if (Is(r, "item"))
-                ok = ParseItem(r, w, f, doc.get());
-            else
-                ok = w.Skip();
-            --depth;
-            if (!ok) return f.status() == LNERR_TOO_LARGE ? LNERR_TOO_LARGE : LNERR_NOTE_DAMAGED;
-        } else if (t == QXmlStreamReader::EndElement) {
-            if (--depth == 1) break;  // </document>
-        }
+    {
+        std::lock_guard lock(mutex);
+        if (!device) return LNERR_DATABASE_NOT_OPEN;
+        QXmlStreamReader r;
+        XmlFeeder f(*device, index.bytes, r, rootPrefix);
+        Walker w(f, r);
+        auto failure = [&f] { return f.status() == LNERR_TOO_LARGE ? LNERR_TOO_LARGE : LNERR_NOTE_DAMAGED; };
+        // The synthetic root, then the document.
+        if (f.Next() == QXmlStreamReader::StartDocument && f.Next() != QXmlStreamReader::StartElement)
+            return failure();
+        QXmlStreamReader::TokenType t;
+        while ((t = f.Next()) != QXmlStreamReader::StartElement)
+            if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) return failure();
+        if (!Is(r, "document") && !Is(r, "note")) return LNERR_NOTE_DAMAGED;
+        doc->formAttribute = Attr(r, "form");
+        doc->markedEncrypted = True(ExtAttr(r, "encrypted"));
+        if (!w.Children([&] {
+                if (Is(r, "item")) return ParseItem(r, w, f, doc.get());
+                if (Is(r, "mime")) return w.Text(&doc->mimeSource);
+                return w.Skip();
+            }))
+            return failure();
     }
+    ApplyMime(*this, doc.get());
     *out = std::move(doc);
     return LNNOERROR;
 }
@@ -1253,9 +1453,10 @@ bool DatabaseImpl::TakeFirstOpenFault(NOTEID noteId) {
         return memoryFired.insert({path.toStdString() + "#" + std::to_string(generation), noteId}).second;
     }
     // A file database remembers the fault beyond the process: the next process must open the
-    // document, as a fresh Notes process would.
-    QDir().mkpath(FaultFolder());
-    QFile marker(FaultFolder() + QLatin1Char('/') + QString::fromStdString(faultKey) + QLatin1Char('-') +
+    // document, as a fresh Notes process would. Without a private folder the fault never fires.
+    const QString folder = FaultFolder();
+    if (folder.isEmpty()) return false;
+    QFile marker(folder + QLatin1Char('/') + QString::fromStdString(faultKey) + QLatin1Char('-') +
                  QString::number(noteId, 16));
     if (marker.exists()) return false;
     if (!marker.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return false;

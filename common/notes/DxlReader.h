@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <string_view>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,6 +25,11 @@ namespace notes_detail {
 // of attachments, raw items and pictures is never handed to the parser and has no such limit.
 inline constexpr qint64 kMaxTextRun = 16LL << 20;
 inline constexpr qint64 kMaxRawValue = 256LL << 20;  // raw values and rich-text XML read whole
+
+// Note IDs the layer hands out to notes without one: Notes numbers notes in steps of 4.
+inline constexpr NOTEID kFirstNoteId = 0x8F6;
+inline constexpr NOTEID kNoteIdStep = 4;
+inline constexpr char kAllView[] = "($All)";
 
 struct ByteRange {
     qint64 begin = 0;
@@ -42,7 +49,10 @@ struct ItemData {
     std::vector<LNDocumentLink> links;
     ByteRange raw;  // raw item: its base64 content
     std::uint16_t rawType = 0;
-    int file = -1;  // $FILE: index into DocumentData::files
+    int file = -1;           // $FILE: index into DocumentData::files
+    bool encrypted = false;  // hidden until the document is decrypted
+    // A value the layer made up (a MIME body, an RFC 822 header): its raw value is this.
+    std::shared_ptr<const QByteArray> made;
 };
 
 struct FileData {
@@ -50,9 +60,13 @@ struct FileData {
     std::uint64_t size = 0;
     bool sizeKnown = false;
     LNDatetime created, modified;
-    ByteRange data;  // base64 content of <filedata>
-    bool compressed = false;
+    ByteRange data;           // base64 content of <filedata>
+    std::string compression;  // "" (none), "huff", "lz1": as the exporter left it
     bool sealed = false;
+    // A file that is a part of a MIME message: its decoded bytes (no <filedata> behind it).
+    std::shared_ptr<const QByteArray> bytes;
+    bool mimePart = false;  // a $FILE that holds the body of a MIME part (listed through that part)
+    std::string mimeContentId;
 };
 
 struct DatabaseImpl;
@@ -60,6 +74,9 @@ struct DatabaseImpl;
 struct DocumentData {
     NOTEID noteId = 0;
     std::string formAttribute;
+    bool markedEncrypted = false;  // nx:encrypted: its encryptable items are the encrypted ones
+    std::string mimeSource;        // the text of a <mime> element, until ApplyMime
+    bool isMime = false;           // the document is a MIME message (DxlMime.cpp)
     std::vector<ItemData> items;
     std::vector<FileData> files;
     std::weak_ptr<DatabaseImpl> db;
@@ -77,6 +94,11 @@ struct DocIndex {
     LNSTATUS openStatus = 0;
     LNSTATUS firstOpenStatus = 0;
     LNSTATUS throwStatus = 0;
+    // Where the document lives when the file does not say (see FillStandardFolders).
+    std::string form;
+    bool delivered = false, posted = false;
+    bool sealedItems = false;             // really encrypted items ($Seal, $SealData, sealed='true')
+    std::vector<std::string> folderRefs;  // $FolderRef: UNIDs of the folders holding it
 };
 
 struct ViewEntryData {
@@ -94,6 +116,7 @@ struct ViewImpl {
     int type = LNVIEWTYPE_STANDARD;
     LNSTATUS openStatus = 0;
     std::vector<ViewEntryData> entries;
+    bool listed = false;  // carries its own entry list (nx:entries)
 };
 
 struct FormData {
@@ -123,6 +146,16 @@ struct DatabaseImpl {
 
     LNSTATUS Load();  // the index pass
     void Unload();
+    // Steps of Load.
+    LNSTATUS OpenDevice();
+    LNSTATUS CheckHead(qint64* start);
+    void AssignFreeIds(const std::set<NOTEID>& usedIds, const std::vector<std::size_t>& withoutId,
+                       const std::vector<std::size_t>& viewsWithoutId);
+    void FillStandardFolders();
+    void FillAllView();
+    ViewImpl& AddView(const std::string& name, bool folder);
+    ViewImpl* FindView(std::string_view name) const;
+    NOTEID nextFreeId = kFirstNoteId;
     LNSTATUS ReadDocument(const DocIndex& index, std::shared_ptr<DocumentData>* out);
     LNSTATUS ReadBytes(ByteRange range, QByteArray* out);
     // Decodes base64 bytes of range into out, chunk by chunk; written receives the size.
@@ -134,6 +167,10 @@ struct DatabaseImpl {
 
     const FormData* FindForm(std::string_view name) const;
 };
+
+// Turns a MIME document (a <mime> element, or TYPE_MIME_PART and TYPE_RFC822_TEXT items)
+// into the items and attachments the readers know (DxlMime.cpp).
+void ApplyMime(DatabaseImpl& db, DocumentData* doc);
 
 bool ParseUnid(std::string_view hex, LNUniversalID* out);
 bool ParseReplicaId(std::string_view hex, LNTimeDateId* out);

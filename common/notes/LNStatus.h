@@ -49,6 +49,10 @@ enum LNStatusCode : LNSTATUS {
     LNERR_TOO_LARGE = 16413,   // a value beyond the layer's size limits
     LNWARN_NOT_FOUND = 16414,  // a cursor has no further object of the asked type
     LNERR_INTERNAL = 16415,    // an unexpected failure inside the layer
+    // An attachment exported with its Notes compression (compression='huff' or 'lz1').
+    LNERR_ATTACHMENT_COMPRESSED = 16416,
+    // The file declares XML entities (Domino never writes them): refused unread.
+    LNERR_DXL_ENTITIES = 16417,
 };
 
 // Copies the text of a status into buffer (NUL-terminated, cut at a character boundary) and

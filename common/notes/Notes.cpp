@@ -80,8 +80,10 @@ MemoryRegistry& Memory() {
 std::atomic<bool> g_initialized{false};
 thread_local bool t_registered = false;
 
+// An encrypted item stays hidden until the document is decrypted. seal='true' alone (an
+// item that would be encrypted if the document were) hides nothing.
 bool Visible(const ItemData& item, const DocumentImpl& doc) {
-    return !(item.flags & LNITEMFLAGS_SEAL) || doc.decrypted;
+    return !item.encrypted || doc.decrypted;
 }
 
 std::string NumberText(double v) {
@@ -153,6 +155,10 @@ LNSTATUS LNItem::GetRawValue(std::vector<std::uint8_t>* value) const {
         value->insert(value->end(), reinterpret_cast<const std::uint8_t*>(p),
                       reinterpret_cast<const std::uint8_t*>(p) + n);
     };
+    if (item.made) {
+        append(item.made->constData(), static_cast<std::size_t>(item.made->size()));
+        return LNNOERROR;
+    }
     if (item.raw.size() > 0 || item.rawType) {
         auto db = data_->db.lock();
         if (!db) return Report(LNERR_DATABASE_NOT_OPEN);
@@ -265,7 +271,13 @@ LNString LNAttachment::GetName() const {
     return data_ ? data_->files[index_].name : LNString();
 }
 std::uint64_t LNAttachment::GetSize() const {
-    return data_ ? data_->files[index_].size : 0;
+    if (!data_) return 0;
+    const FileData& file = data_->files[index_];
+    if (file.bytes) return static_cast<std::uint64_t>(file.bytes->size());
+    if (file.sizeKnown || !db_) return file.size;
+    // No size attribute: the size of the decoded data.
+    std::uint64_t decoded = 0;
+    return db_->DecodeBase64(file.data, nullptr, &decoded) == LNNOERROR ? decoded : 0;
 }
 LNDatetime LNAttachment::GetCreated() const {
     return data_ ? data_->files[index_].created : LNDatetime();
@@ -277,9 +289,18 @@ LNDatetime LNAttachment::GetModified() const {
 LNSTATUS LNAttachment::Detach(const QString& path) const {
     if (!data_ || !db_) return Report(LNERR_ATTACHMENT_NOT_FOUND);
     const FileData& file = data_->files[index_];
-    if (file.compressed) return Report(LNERR_ATTACHMENT_DAMAGED);
+    // Huffman and LZ1 are Notes' own formats; an export made with UncompressAttachments
+    // carries the plain bytes.
+    if (!file.compression.empty()) return Report(LNERR_ATTACHMENT_COMPRESSED);
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly)) return Report(LNERR_FILE_WRITE);
+    if (file.bytes) {
+        if (out.write(*file.bytes) != file.bytes->size()) {
+            out.cancelWriting();
+            return Report(LNERR_FILE_WRITE);
+        }
+        return out.commit() ? LNNOERROR : Report(LNERR_FILE_WRITE);
+    }
     std::uint64_t written = 0;
     if (const LNSTATUS s = db_->DecodeBase64(file.data, &out, &written)) {
         out.cancelWriting();
@@ -552,9 +573,9 @@ LNSTATUS LNDocument::GetAttachment(std::string_view name, LNAttachment* attachme
 
 bool LNDocument::IsEncrypted() const {
     const DocumentData& d = Data();
-    if (impl_->info.encrypted) return true;
+    if (impl_->info.encrypted || impl_->info.sealedItems) return true;
     for (const auto& item : d.items)
-        if (item.flags & LNITEMFLAGS_SEAL) return true;
+        if (item.encrypted) return true;
     return false;
 }
 
@@ -575,6 +596,8 @@ LNSTATUS LNDocument::Decrypt() {
             status = LNERR_NOT_ENCRYPTED;
         else if (impl_->info.decryptStatus)
             status = impl_->info.decryptStatus;
+        else if (impl_->info.sealedItems && !impl_->info.encrypted)
+            status = LNERR_DECRYPT_NO_KEY;  // really encrypted by Notes: no key here
         else
             impl_->decrypted = true;
     });
@@ -837,30 +860,38 @@ LNSTATUS LNDatabase::GetViewFolders(std::vector<LNViewFolder>* viewFolders) cons
     return LNNOERROR;
 }
 
+namespace {
+// The first view or folder of an open database that matches; LNERR_VIEW_NOT_FOUND otherwise.
+template <class Match>
+LNSTATUS FindViewFolder(const std::shared_ptr<DatabaseImpl>& db, Match match,
+                        std::shared_ptr<const ViewImpl>* found) {
+    for (const auto& v : db->views)
+        if (match(*v)) {
+            *found = v;
+            return LNNOERROR;
+        }
+    return LNERR_VIEW_NOT_FOUND;
+}
+}  // namespace
+
 LNSTATUS LNDatabase::GetViewFolder(NOTEID noteId, LNViewFolder* viewFolder) const {
     if (!viewFolder) return Report(LNERR_INVALID_ARGUMENT);
     *viewFolder = LNViewFolder();
     if (!IsOpen()) return Report(LNERR_DATABASE_NOT_OPEN);
-    for (const auto& v : impl_->views)
-        if (v->noteId == noteId) {
-            viewFolder->db_ = impl_;
-            viewFolder->view_ = v;
-            return LNNOERROR;
-        }
-    return Report(LNERR_VIEW_NOT_FOUND);
+    const LNSTATUS s = FindViewFolder(
+        impl_, [&](const ViewImpl& v) { return v.noteId == noteId; }, &viewFolder->view_);
+    if (s == LNNOERROR) viewFolder->db_ = impl_;
+    return Report(s);
 }
 
 LNSTATUS LNDatabase::GetViewFolder(std::string_view name, LNViewFolder* viewFolder) const {
     if (!viewFolder) return Report(LNERR_INVALID_ARGUMENT);
     *viewFolder = LNViewFolder();
     if (!IsOpen()) return Report(LNERR_DATABASE_NOT_OPEN);
-    for (const auto& v : impl_->views)
-        if (v->name == name) {
-            viewFolder->db_ = impl_;
-            viewFolder->view_ = v;
-            return LNNOERROR;
-        }
-    return Report(LNERR_VIEW_NOT_FOUND);
+    const LNSTATUS s = FindViewFolder(
+        impl_, [&](const ViewImpl& v) { return v.name == name; }, &viewFolder->view_);
+    if (s == LNNOERROR) viewFolder->db_ = impl_;
+    return Report(s);
 }
 
 LNSTATUS LNDatabase::GetDocumentIDs(std::vector<NOTEID>* noteIds) const {

@@ -92,6 +92,13 @@ class LNDatetime {
     // too.
     LNDatetime ConvertToZone(int zone, bool dst = false) const;
 
+    // The same instant in the converting machine's own zone (its rules at that instant).
+    // A floating time (no zone) and a date or a time alone come back unchanged.
+    LNDatetime ToLocal() const;
+    // ToLocal().GetPlainText(): the text mail and task dates travel in between readers and
+    // writers (docs/notes.md, "Dates and zones").
+    LNString GetLocalPlainText() const { return ToLocal().GetPlainText(); }
+
     // "month/day/year hour:minute:second", plain decimal without leading zeros (7/3/2018 9:5:0):
     // the form in which dates travel between readers and writers. "0/0/0 0:0:0" when null.
     LNString GetPlainText() const;
@@ -134,6 +141,8 @@ struct LNDatetimes {
     // Every entry in the platform text form (LNDatetime::GetText), ranges as "start - end",
     // joined with separator.
     LNString GetText(std::string_view separator = ";") const;
+    // Every entry as LNDatetime::ToLocal gives it.
+    LNDatetimes ToLocal() const;
 };
 
 // ---------------------------------------------------------------------------------------------

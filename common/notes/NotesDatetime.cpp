@@ -1,5 +1,7 @@
 #include "common/notes/Notes.h"
 
+#include <QDateTime>
+
 #include <chrono>
 #include <cstdio>
 
@@ -135,6 +137,24 @@ LNDatetime LNDatetime::ConvertToZone(int zone, bool dst) const {
     return r;
 }
 
+LNDatetime LNDatetime::ToLocal() const {
+    if (!hasDate_ || !hasTime_ || !hasZone_) return *this;
+    const QDateTime utc = QDateTime(QDate(year_, month_, day_), QTime(hour_, minute_, second_), Qt::UTC)
+                              .addSecs(-offsetMinutes_ * 60);
+    const QDateTime local = utc.toLocalTime();
+    if (!local.isValid() || local.date().year() < 1 || local.date().year() > 9999) return *this;
+    LNDatetime r = *this;
+    r.year_ = local.date().year();
+    r.month_ = local.date().month();
+    r.day_ = local.date().day();
+    r.hour_ = local.time().hour();
+    r.minute_ = local.time().minute();
+    r.second_ = local.time().second();
+    r.offsetMinutes_ = local.offsetFromUtc() / 60;
+    r.dst_ = local.isDaylightTime();
+    return r;
+}
+
 LNString LNDatetime::GetPlainText() const {
     char buf[80];
     std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%d:%d", month_, day_, year_, hour_, minute_, second_);
@@ -161,6 +181,15 @@ LNString LNDatetimes::GetText(std::string_view separator) const {
         if (i) out += separator;
         out += entries[i].start.GetText();
         if (entries[i].isRange) out += " - " + entries[i].end.GetText();
+    }
+    return out;
+}
+
+LNDatetimes LNDatetimes::ToLocal() const {
+    LNDatetimes out = *this;
+    for (auto& e : out.entries) {
+        e.start = e.start.ToLocal();
+        e.end = e.end.ToLocal();
     }
     return out;
 }

@@ -76,6 +76,12 @@ const char* KnownText(LNSTATUS status) {
             return "No more objects of that type";
         case LNERR_INTERNAL:
             return "Internal error of the Notes layer";
+        case LNERR_ATTACHMENT_COMPRESSED:
+            return "The attachment is stored with Notes compression (Huffman or LZ1) and cannot be read; "
+                   "export the database again with uncompressed attachments (DXL exporter option "
+                   "UncompressAttachments)";
+        case LNERR_DXL_ENTITIES:
+            return "The file declares XML entities, which a DXL export never does; it is refused";
         default:
             return nullptr;
     }

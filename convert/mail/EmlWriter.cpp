@@ -78,13 +78,20 @@ void AttachFiles(const ConvertContext& context, NOTEID noteId, CMimeMessage& mes
             const QString path = folder.isEmpty() ? QString() : folder + DetachFileName(cleaned);
             // A file left from an earlier document must never stand in for this attachment.
             bool detached = false;
+            LNSTATUS status = LNNOERROR;
             if (!path.isEmpty()) {
                 QFile::remove(path);
-                detached = attachment.Detach(path) == LNNOERROR;
+                status = attachment.Detach(path);
+                detached = status == LNNOERROR;
             }
             QFile file(path);
             if (!detached || !file.open(QIODevice::ReadOnly)) {
-                context.Log(QStringLiteral("ERROR: ") + cleaned + QStringLiteral(" is not dump.\r\n"));
+                // A file kept with Notes compression says how to export it readable.
+                const QString why = status == LNERR_ATTACHMENT_COMPRESSED
+                                        ? QStringLiteral(" (") + LNGetErrorMessageText(status) + u')'
+                                        : QString();
+                context.Log(QStringLiteral("ERROR: ") + cleaned + QStringLiteral(" is not dump.") + why +
+                            QStringLiteral("\r\n"));
                 context.AddError();
                 if (!path.isEmpty()) QFile::remove(path);
                 continue;

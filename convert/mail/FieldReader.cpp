@@ -14,8 +14,9 @@
 namespace {
 
 QString DateTextOf(const LNDatetime& sent, const LNDatetime& created) {
-    const LNDatetime& date =
-        sent.GetYear() == 0 || sent.GetMonth() == 0 || sent.GetDay() == 0 ? created : sent;
+    // The instant in the converting machine's zone: the text travels as local time.
+    const LNDatetime date =
+        (sent.GetYear() == 0 || sent.GetMonth() == 0 || sent.GetDay() == 0 ? created : sent).ToLocal();
     return FormatDateText(
         {date.GetYear(), date.GetMonth(), date.GetDay(), date.GetHour(), date.GetMinute(), date.GetSecond()});
 }
@@ -80,7 +81,7 @@ void ReadTaskDates(const LNDocument& document, TaskFields& fields) {
     for (const LNFormField& field : formFields) {
         const bool start = field.name == "StartDate" || field.name == "tmpStartDate";
         if (!start && field.name != "DueDate") continue;
-        const QString text = ToWide(document.GetItemDatetimes(field.name).GetText(";"));
+        const QString text = ToWide(document.GetItemDatetimes(field.name).ToLocal().GetText(";"));
         if (text.isEmpty()) continue;
         (start ? fields.startDateText : fields.dueDateText) = text;
     }
@@ -104,7 +105,16 @@ Fields ReadFields(const ConvertContext& context, NOTEID noteId, LNSTATUS* thrown
         fields.dateText = DateTextOf(document->GetDateSent(), document->GetCreated());
         fields.encrypted = document->IsEncrypted() ? 1 : 0;
         fields.isSigned = document->IsSigned() ? 1 : 0;
-        if (fields.encrypted == 1 && context.Options().removeEncryption == 1) (void)document->Decrypt();
+        if (fields.encrypted == 1 && context.Options().removeEncryption == 1) {
+            // Items Notes encrypted for someone else stay unreadable: say so, the mail is kept
+            // with what is readable.
+            if (const LNSTATUS decryptStatus = document->Decrypt()) {
+                context.Log(QStringLiteral("WARNING: ") + ToWide(document->GetSubject()) +
+                            QStringLiteral(" is encrypted and cannot be decrypted: ") +
+                            LNGetErrorMessageText(decryptStatus) + QStringLiteral("\r\n"));
+                context.AddWarning();
+            }
+        }
         ReadAddresses(context, *document, fields);
         fields.subject = ToWide(document->GetSubject());
         fields.categories = ToWide(document->GetCategories());

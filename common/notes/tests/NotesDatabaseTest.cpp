@@ -258,6 +258,35 @@ TEST(NotesDatetime, DxlFormsParseOrAreRefused) {
     EXPECT_EQ(LNDatetime().GetPlainText(), "0/0/0 0:0:0");
 }
 
+// Mail and task dates travel as the converting machine's local time: the same instant
+// whatever zone the mail was written in, and whatever zone the machine is in.
+TEST(NotesDatetime, LocalTextNamesTheSameInstantOnAnyMachine) {
+    const QByteArray saved = qgetenv("TZ");
+    const struct {
+        const char* machineZone;  // POSIX TZ
+        const char* dxl;
+        const char* local;
+    } cases[] = {
+        {"UTC0", "20190312T101500,00+01", "3/12/2019 9:15:0"},
+        {"UTC0", "20190312T101500,00-05", "3/12/2019 15:15:0"},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", "20190312T101500,00+01", "3/12/2019 10:15:0"},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", "20190712T101500,00+00", "7/12/2019 12:15:0"},  // summer time
+        {"EST5EDT,M3.2.0,M11.1.0", "20190101T030000,00+00", "12/31/2018 22:0:0"},
+        {"UTC0", "20190312T101500", "3/12/2019 10:15:0"},  // floating: as written
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.machineZone) + " " + c.dxl);
+        qputenv("TZ", c.machineZone);
+        LNDatetime d;
+        ASSERT_TRUE(LNDatetime::FromDxl(c.dxl, false, &d));
+        EXPECT_EQ(d.GetLocalPlainText(), c.local);
+    }
+    if (saved.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", saved);
+}
+
 TEST_F(NotesDatabaseTest, FlatFunctionsWorkOnHandlesOfOpenObjectsOnly) {
     DxlBuilder b;
     const NOTEID id = b.AddDocument("Memo")

@@ -5,9 +5,14 @@
 #include "common/notes/NotesFlat.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <functional>
 
 #include <set>
 #include <thread>
@@ -185,6 +190,52 @@ TEST_F(NotesFaultsTest, FirstOpenFaultOfAFileHoldsAcrossOpenings) {
     EXPECT_EQ(results[1], LNNOERROR);
 }
 
+// The markers live in a private folder of the user's own; a folder someone else could have
+// planted (a link, or one open to others) is never used: the fault does not fire and nothing
+// is written there.
+TEST_F(NotesFaultsTest, FaultMarkersStayOutOfFoldersOthersCouldPlant) {
+    QTemporaryDir tmp, elsewhere, dir;
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", tmp.path().toUtf8());
+    const QString folder = tmp.filePath(QStringLiteral("nsfconvert-dxl-faults-%1").arg(::geteuid()));
+    const struct {
+        const char* what;
+        std::function<void()> plant;
+        LNSTATUS firstOpen;
+    } cases[] = {
+        {"a link to another folder", [&] { QFile::link(elsewhere.path(), folder); }, LNNOERROR},
+        {"a folder open to others",
+         [&] {
+             QDir().mkdir(folder);
+             QFile::setPermissions(folder, QFileDevice::Permissions(0x7777));
+         },
+         LNNOERROR},
+        {"nothing: created private", [] {}, 263u},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(folder);
+        QDir(folder).removeRecursively();
+        c.plant();
+        DxlBuilder b;
+        const NOTEID retry = b.AddDocument("Memo").FirstOpenStatus(263).Id();
+        const QString path = dir.filePath(QStringLiteral("%1.nsf").arg(&c - cases));
+        ASSERT_TRUE(b.Save(path));
+        LNDatabase db;
+        ASSERT_EQ(session.GetDatabase(path, &db), LNNOERROR);
+        ASSERT_EQ(db.Open(), LNNOERROR);
+        LNDocument doc;
+        ASSERT_EQ(db.GetDocument(retry, &doc), LNNOERROR);
+        EXPECT_EQ(doc.Open(), c.firstOpen);
+        EXPECT_TRUE(QDir(elsewhere.path()).isEmpty());
+    }
+    EXPECT_EQ(QFileInfo(folder).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
+                                                 QFileDevice::WriteGroup | QFileDevice::WriteOther),
+              QFileDevice::Permissions());
+    qputenv("TMPDIR", savedTmp);
+    if (savedTmp.isNull()) qunsetenv("TMPDIR");
+}
+
 TEST_F(NotesFaultsTest, EncryptedItemsOpenOnlyAfterDecryption) {
     DxlBuilder b;
     const NOTEID secret = b.AddDocument("Memo")
@@ -269,9 +320,11 @@ TEST_F(NotesFaultsTest, PlainExportListsEveryDocumentInAllByCreation) {
     ASSERT_EQ(OpenBytes(b.ToDxl(), &db), LNNOERROR);
     std::vector<LNViewFolder> views;
     ASSERT_EQ(db.GetViewFolders(&views), LNNOERROR);
-    ASSERT_EQ(views.size(), 2u);
-    EXPECT_EQ(views[1].GetName(), "($All)");
-    LNViewFolder inbox = views[0], all = views[1];
+    // Mail neither sent nor delivered has its home in "($Drafts)", added for it.
+    ASSERT_EQ(views.size(), 3u);
+    EXPECT_EQ(views[1].GetName(), "($Drafts)");
+    EXPECT_EQ(views[2].GetName(), "($All)");
+    LNViewFolder inbox = views[0], all = views[2];
     ASSERT_EQ(inbox.Open(), LNNOERROR);
     EXPECT_EQ(inbox.GetEntryCount(), 0u);
     ASSERT_EQ(all.Open(), LNNOERROR);
@@ -322,9 +375,9 @@ bG8=
     EXPECT_EQ(db.GetTitle(), "Ann Smith");
     std::vector<LNViewFolder> views;
     ASSERT_EQ(db.GetViewFolders(&views), LNNOERROR);
-    ASSERT_EQ(views.size(), 2u);
+    ASSERT_EQ(views.size(), 3u);  // with "($Drafts)", the home of the unsent memo
     EXPECT_EQ(views[0].GetNoteID(), 0x21Au);
-    LNViewFolder all = views[1];
+    LNViewFolder all = views[2];
     ASSERT_EQ(all.Open(), LNNOERROR);
     ASSERT_EQ(all.GetEntryCount(), 1u);
     LNDocument doc;
@@ -337,9 +390,9 @@ bG8=
     LNRichText rt;
     ASSERT_EQ(doc.GetRichText("Body", &rt), LNNOERROR);
     EXPECT_EQ(rt.GetPlainText(), "First line\nsecond\n");
-    // The sealed $FILE makes the document encrypted; decrypting shows the attachment.
-    EXPECT_TRUE(doc.IsEncrypted());
-    ASSERT_EQ(doc.Decrypt(), LNNOERROR);
+    // seal='true' (as Domino writes on every $FILE) does not make the document encrypted:
+    // the attachment is there without decrypting.
+    EXPECT_FALSE(doc.IsEncrypted());
     const auto files = doc.GetAttachments();
     ASSERT_EQ(files.size(), 1u);
     QTemporaryDir dir;

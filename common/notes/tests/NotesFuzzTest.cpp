@@ -3,6 +3,7 @@
 // build runs this too).
 #include "common/notes/DxlBuilder.h"
 #include "common/notes/NotesFuzz.h"
+#include "data/Samples.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +60,14 @@ QByteArray Mutate(const QByteArray& seed, std::mt19937& rng) {
                                     "<nx:entry noteid='8f6'/>",
                                     "\xC3",
                                     "=",
-                                    "<datetime>99999999T999999</datetime>"};
+                                    "<datetime>99999999T999999</datetime>",
+                                    "<datetimepair>",
+                                    "<mime><![CDATA[",
+                                    "\r\n--==outer==\r\n",
+                                    "Content-Transfer-Encoding: base64\r\n",
+                                    "=?UTF-8?B?",
+                                    "<note class='document'>",
+                                    "<!ENTITY e 'x'>"};
     QByteArray x = seed;
     const int edits = 1 + static_cast<int>(rng() % 4);
     for (int i = 0; i < edits && !x.isEmpty(); ++i) {
@@ -98,21 +106,33 @@ QByteArray Mutate(const QByteArray& seed, std::mt19937& rng) {
 }
 
 TEST(NotesFuzz, MutatedDatabasesAreRefusedOrReadSafely) {
-    const QByteArray seed = Seed();
-    ASSERT_EQ(FuzzDxlDatabase(reinterpret_cast<const std::uint8_t*>(seed.constData()),
-                              static_cast<std::size_t>(seed.size())),
-              1);
+    // The builder's database, and the files as Domino's exporter writes them (MIME in both
+    // forms, note format, a single document).
+    const struct {
+        const char* what;
+        QByteArray seed;
+        int inputs;
+    } seeds[] = {{"builder", Seed(), 3000},
+                 {"domino mail", DominoMailDxl(), 1500},
+                 {"note format", DominoNoteFormatDxl(), 300},
+                 {"single document", DominoSingleDocumentDxl(), 300}};
     std::mt19937 rng(20261211);
-    constexpr int kInputs = 3000;
-    int opened = 0;
-    for (int i = 0; i < kInputs; ++i) {
-        const QByteArray x = Mutate(seed, rng);
-        opened += FuzzDxlDatabase(reinterpret_cast<const std::uint8_t*>(x.constData()),
-                                  static_cast<std::size_t>(x.size()));
+    for (const auto& s : seeds) {
+        SCOPED_TRACE(s.what);
+        ASSERT_EQ(FuzzDxlDatabase(reinterpret_cast<const std::uint8_t*>(s.seed.constData()),
+                                  static_cast<std::size_t>(s.seed.size())),
+                  1);
+        int opened = 0;
+        for (int i = 0; i < s.inputs; ++i) {
+            const QByteArray x = Mutate(s.seed, rng);
+            opened += FuzzDxlDatabase(reinterpret_cast<const std::uint8_t*>(x.constData()),
+                                      static_cast<std::size_t>(x.size()));
+        }
+        std::printf("fuzz %s: %d inputs, %d opened, %d refused\n", s.what, s.inputs, opened,
+                    s.inputs - opened);
+        EXPECT_GT(opened, 0);
+        EXPECT_LT(opened, s.inputs);
     }
-    std::printf("fuzz: %d inputs, %d opened, %d refused\n", kInputs, opened, kInputs - opened);
-    EXPECT_GT(opened, 0);
-    EXPECT_LT(opened, kInputs);
 }
 
 }  // namespace

@@ -31,6 +31,18 @@ TEST(Samples, CommittedFilesMatchTheGenerator) {
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << "run: cmake --build build --target regenerate_samples";
         EXPECT_TRUE(f.readAll() == s.builder.ToDxl());
     }
+    const struct {
+        const char* file;
+        QByteArray dxl;
+    } domino[] = {{"domino-mail.dxl", DominoMailDxl()},
+                  {"domino-notes.dxl", DominoNoteFormatDxl()},
+                  {"domino-document.dxl", DominoSingleDocumentDxl()}};
+    for (const auto& s : domino) {
+        SCOPED_TRACE(s.file);
+        QFile f(SourceFile(s.file));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << "run: cmake --build build --target regenerate_samples";
+        EXPECT_TRUE(f.readAll() == s.dxl);
+    }
 }
 
 TEST(Samples, MailDatabaseOpensWithItsFoldersAndEveryDocumentReadable) {

@@ -37,6 +37,33 @@ TEST_F(SampleTest, EveryCalendarEntryIsOneEventToLibical) {
     EXPECT_EQ(counters_.errors, 0u) << Logged().toStdString();
 }
 
+// A repeating meeting as Domino's exporter writes it (data/domino-mail.dxl), written at
+// +01:00 and without the form's design: libical finds the instant, 09:00 in the reference zone.
+TEST_F(SampleTest, ADominoExportedMeetingKeepsItsInstant) {
+    database_.Close();
+    ASSERT_EQ(session_.GetDatabase(QStringLiteral(CAL_SAMPLE_DIR "/domino-mail.dxl"), &database_), LNNOERROR);
+    ASSERT_EQ(database_.Open(), LNNOERROR);
+    const NOTEID meeting = 0x90E;
+    const CalendarFields f = ReadCalendarFields(context_, meeting);
+    const QString path = Path(QStringLiteral("meeting.ics"));
+    ASSERT_EQ(WriteCalendarIcs(context_, meeting, f, path), 1);
+    const QByteArray ics = Bytes(path);
+    icalcomponent* calendar = icalparser_parse_string(ics.constData());
+    ASSERT_NE(calendar, nullptr);
+    icalcomponent* event = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
+    ASSERT_NE(event, nullptr) << ics.constData();
+    EXPECT_EQ(icalcomponent_count_errors(calendar), 0) << icalcomponent_as_ical_string(calendar);
+    EXPECT_STREQ(icalcomponent_get_summary(event), "Weekly sync");
+    EXPECT_STREQ(icaltime_as_ical_string(icalcomponent_get_dtstart(event)), "20190318T090000");
+    EXPECT_STREQ(icaltime_as_ical_string(icalcomponent_get_dtend(event)), "20190318T100000");
+    icalproperty* start = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+    ASSERT_NE(start, nullptr);
+    icalparameter* zone = icalproperty_get_first_parameter(start, ICAL_TZID_PARAMETER);
+    ASSERT_NE(zone, nullptr);
+    EXPECT_STREQ(icalparameter_get_tzid(zone), "Greenwich Mean Time");
+    icalcomponent_free(calendar);
+}
+
 TEST_F(SampleTest, ContactsAndGroupsGetTheirFiles) {
     const ConvertedSamples samples = ConvertAll();
     ASSERT_FALSE(samples.contacts.empty());

@@ -11,6 +11,8 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include <map>
+
 namespace {
 
 struct Attachment {
@@ -269,6 +271,86 @@ TEST_F(MailEmlPythonTest, OversizedAttachmentKeepsItsPartButIsReportedAsNotSaved
     EXPECT_TRUE(parts[0].content.isEmpty());
     EXPECT_EQ(LogText(), "Item Name:\ts\r\nAttachments:\tERROR: big.bin is not dump.\r\nempty.txt,\r\n");
     EXPECT_EQ(counts.errors, 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// Mail files as Domino's DXL exporter writes them (data/domino-mail.dxl): an ordinary memo,
+// Internet mail exported with the MIME option "DXL" and raw. Python's parser must find the
+// original bodies, attachment bytes, addresses and instants (the fixture runs in UTC; the
+// mails were written at +01:00 and -05:00).
+TEST_F(MailEmlPythonTest, DominoExportsKeepBodiesFilesAddressesAndInstants) {
+    ASSERT_EQ(session.GetDatabase(QStringLiteral(MAIL_TEST_SOURCE_DIR "/data/domino-mail.dxl"), &database),
+              LNNOERROR);
+    ASSERT_EQ(database.Open(), LNNOERROR);
+    const QByteArray pdf("%PDF-1.4\n% sample report\n1 0 obj<<>>endobj\ntrailer<<>>\n%%EOF\n");
+    const struct {
+        NOTEID noteId;
+        const char* subject;
+        const char* fromAddress;
+        const char* date;
+        const char* contentType;
+        const char* bodyText;
+        std::map<QString, QByteArray> files;
+    } cases[] = {
+        {0x8FA,
+         "Budget 2019",
+         "Bob Sender",
+         "2019-03-12T09:15:00+00:00",
+         "text/html",
+         "Please see the budget.",
+         {{"budget.xls", "budget,2019\nrent,1200\n"}}},
+        {0x8FE,
+         "Quarterly r\xC3\xA9sum\xC3\xA9",
+         "bob@example.org",
+         "2019-03-12T09:15:00+00:00",
+         "text/html",
+         "the r\xC3\xA9sum\xC3\xA9 is attached.</p><img src=\"data:image/gif;base64,",
+         {{"report.pdf", pdf}}},
+        {0x902,
+         "Minutes",
+         "dana@example.org",
+         "2019-03-13T13:10:00+00:00",
+         "text/html",
+         "<p>Minutes: <b>approved</b>.</p>",
+         {{"minutes.pdf", pdf}}},
+    };
+    QStringList files;
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(QString::number(c.noteId, 16) + ".eml");
+        LNSTATUS thrown = LNNOERROR;
+        MailFields fields = ReadMailFields(Context(), c.noteId, &thrown);
+        ASSERT_EQ(thrown, LNNOERROR) << c.subject;
+        ASSERT_EQ(WriteMailEml(Context(), c.noteId, fields, path), 1) << c.subject;
+        files << path;
+    }
+    const QJsonArray parsed = Parse(files);
+    ASSERT_EQ(parsed.size(), static_cast<qsizetype>(std::size(cases)));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.subject);
+        const QJsonObject message = parsed[static_cast<qsizetype>(i)].toObject();
+        const QJsonObject headers = message["headers"].toObject();
+        EXPECT_EQ(headers["Subject"].toString(), QString::fromUtf8(c.subject));
+        EXPECT_TRUE(headers["From"].toString().contains(QLatin1String(c.fromAddress)))
+            << headers["From"].toString().toStdString();
+        EXPECT_EQ(headers["Date"].toString(), c.date);
+        const QJsonArray parts = message["parts"].toArray();
+        ASSERT_EQ(parts.size(), static_cast<qsizetype>(c.files.size() + 1));
+        const QJsonObject body = parts[0].toObject();
+        EXPECT_EQ(body["contentType"].toString(), c.contentType);
+        EXPECT_TRUE(body["text"].toString().contains(QString::fromUtf8(c.bodyText)))
+            << body["text"].toString().toStdString();
+        std::map<QString, QByteArray> found;
+        for (qsizetype p = 1; p < parts.size(); ++p) {
+            const QJsonObject part = parts[p].toObject();
+            found[part["filename"].toString()] =
+                QByteArray::fromBase64(part["payload"].toString().toLatin1());
+        }
+        EXPECT_EQ(found, c.files);
+    }
 }
 
 }  // namespace
