@@ -331,8 +331,6 @@ PstItem PstItems::Add(const QString& messageClass) {
     // A new mail is unsent until told otherwise, like one made in Outlook; other items are read.
     p[pst::PidTagMessageFlags] =
         pst::MakeLong(messageClass == QLatin1String("IPM.Note") ? 0x8 : pst::kMsgFlagRead);
-    p[pst::PidTagImportance] = pst::MakeLong(1);
-    p[pst::PidTagSensitivity] = pst::MakeLong(0);
     item.d_ = std::move(d);
     return item;
 }
