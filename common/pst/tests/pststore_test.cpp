@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/pst/PstCheck.h"
 #include "common/pst/PstDates.h"
 #include "common/pst/tests/pststore_support.h"
 
@@ -240,6 +241,28 @@ TEST(PstDates, MonthFirstOnEverySystemInTheWritersZone) {
         EXPECT_EQ(t.isValid() ? t.toUTC().toString(Qt::ISODate) : QString(), QLatin1String(c.utcIso))
             << c.text;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(StoreTest, ConvertedStoreCheckNamesWhatIsMissing) {
+    const QString pst = Path(QStringLiteral("c.pst"));
+    {
+        PstSession session;
+        PstStore store = session.OpenStore(pst);
+        PstItem draft = store.TopFolder().Items().Add(QStringLiteral("IPM.Note"));  // never marked sent
+        ASSERT_TRUE(draft.Save());
+        PstItem app = store.DefaultFolder(kPstCalendar).Items().Add(QStringLiteral("IPM.Appointment"));
+        app.SetSubject(QStringLiteral("no times"));
+        ASSERT_TRUE(app.Save());
+    }
+    const QStringList findings = PstCheckConvertedStore(pst);
+    ASSERT_EQ(findings.size(), 3) << findings.join(u'\n').toStdString();
+    EXPECT_TRUE(findings[0].endsWith(QStringLiteral("is marked unsent")));
+    EXPECT_TRUE(findings[1].contains(QStringLiteral("lacks named 0x820d")));
+    EXPECT_TRUE(findings[2].contains(QStringLiteral("lacks named 0x820e")));
 }
 
 }  // namespace
