@@ -5,6 +5,7 @@
 
 #include "common/pst/PstCheck.h"
 #include "common/pst/PstDates.h"
+#include "common/pst/tests/pststore_samples.h"
 #include "common/pst/tests/pststore_support.h"
 
 namespace {
@@ -189,6 +190,36 @@ TEST_F(StoreTest, MailImportedFromTheWritersEml) {
     EXPECT_EQ(m.attachments[1].data, pst::Bytes({'h', 'e', 'l', 'l', 'o', '\n'}));
     EXPECT_EQ(Str(m.attachments[2].props, pst::PidTagAttachLongFilename), QStringLiteral("a b c.txt"));
     EXPECT_EQ(m.attachments[2].data.size(), 256u);
+}
+
+TEST_F(StoreTest, MailFromOtherMailersKeepsItsPeopleAndInlineImage) {
+    const QString pst = Path(QStringLiteral("r.pst"));
+    {
+        PstSession session;
+        PstItem item = session.OpenStore(pst).TopFolder().Items().Add(QStringLiteral("IPM.Note"));
+        ASSERT_TRUE(item.Import(Write(QStringLiteral("r.eml"), kRichEml), kPstImportEml));
+        ASSERT_TRUE(item.Save());
+    }
+    const auto msgs = Messages(pst, {});
+    ASSERT_EQ(msgs.size(), 1u);
+    const auto& m = msgs[0];
+    EXPECT_EQ(Str(m.props, pst::PidTagSubject), QStringLiteral("Résumé of Q3"));
+    EXPECT_EQ(Str(m.props, pst::PidTagSenderName), QStringLiteral("Ann Løe"));
+    EXPECT_EQ(Str(m.props, 0x5D01), QStringLiteral("ann@acme.com"));
+    EXPECT_EQ(pst::AsI8(m.props.at(pst::PidTagMessageDeliveryTime)),
+              131750829000000000ull);  // 10:15 at +01:00
+    ASSERT_EQ(m.recipients.size(), 2u);
+    EXPECT_EQ(Str(m.recipients[0], pst::PidTagDisplayName), QStringLiteral("Lee, Bo"));
+    EXPECT_EQ(Str(m.recipients[0], pst::PidTagEmailAddress), QStringLiteral("bo@acme.com"));
+    EXPECT_EQ(Str(m.recipients[1], pst::PidTagDisplayName), QStringLiteral("Cy Wü"));
+    EXPECT_EQ(Str(m.props, pst::PidTagBody), QStringLiteral("Grüße from the plain part"));
+    ASSERT_EQ(m.attachments.size(), 2u);
+    EXPECT_EQ(Str(m.attachments[0].props, 0x3712), QStringLiteral("logo@acme"));
+    EXPECT_EQ(m.attachments[0].props.at(0x7FFE).data,
+              pst::MakeBool(true).data);  // shown in place, not listed
+    EXPECT_EQ(Str(m.attachments[1].props, pst::PidTagAttachLongFilename), QStringLiteral("Bericht ä.pdf"));
+    EXPECT_EQ(Str(m.attachments[1].props, pst::PidTagAttachMimeTag), QStringLiteral("application/pdf"));
+    EXPECT_FALSE(m.attachments[1].props.count(0x7FFE));
 }
 
 }  // namespace
