@@ -1,0 +1,5 @@
+#include "StoreFactory.h"
+
+StoreFactory DefaultStoreFactory() {
+    return [] { return std::unique_ptr<StoreSession>(); };
+}
