@@ -36,7 +36,7 @@ inline const QString kInboxPath = QStringLiteral("\\\\Personal Folders\\Inbox");
 inline const QString kDbPath = QStringLiteral("/mem/engine.dxl");
 
 class EngineTest : public ::testing::Test {
-  protected:
+  public:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         // The interchange files go to the system temporary folder: one of our own per test.

@@ -132,3 +132,200 @@ TEST_F(EngineTest, TheLogTellsEachEntryAndTheSummary) {
 }
 
 }  // namespace
+
+namespace {
+
+// Five mails in one folder; a case may change the database or the run before the dump.
+TEST_F(EngineTest, EveryWayAPassEndsLeavesItsRecord) {
+    const struct {
+        const char* name;
+        std::uint32_t start;
+        std::function<void(EngineTest&, std::vector<NOTEID>&, DxlBuilder&)> prepare;
+        int result;
+        ResumeRecord expected;  // noteId filled in with the folder
+        std::size_t saved;
+        std::uint32_t restartFlag;
+    } cases[] = {
+        {"completed", 0, nullptr, 1, {0, 0, kInboxPath, 1}, 5, 0},
+        {"start index at the entry count", 5, nullptr, 1, {0, 0, kInboxPath, 1}, 0, 0},
+        {"stop during entry 0: it is finished first",
+         0,
+         [](EngineTest& t, std::vector<NOTEID>&, DxlBuilder&) {
+             // The first position is the pass's start; the second comes with entry 0.
+             t.window.onPosition = [&t, calls = 0](std::uint32_t) mutable {
+                 if (++calls == 2) t.state.keepRunning.store(0);
+             };
+         },
+         0,
+         {0, 0, kInboxPath, 0},
+         1,
+         0},
+        {"status 263 at entry 2",
+         0,
+         [](EngineTest&, std::vector<NOTEID>& ids, DxlBuilder& b) {
+             ids[2] = b.AddDocument("Memo").Text("Subject", "later").FirstOpenStatus(263).Id();
+         },
+         0,
+         {0, 2, kInboxPath, 1},
+         2,
+         1},
+        {"no PST folder for the mails",
+         1,
+         [](EngineTest& t, std::vector<NOTEID>&, DxlBuilder&) { t.store.byPath.clear(); },
+         0,
+         {0, 1, kInboxPath, 1},
+         0,
+         1},
+        {"the PST refuses the item",
+         0,
+         [](EngineTest& t, std::vector<NOTEID>&, DxlBuilder&) {
+             t.store.byPath[kInboxPath].refuseItems = true;
+         },
+         0,
+         {0, 0, kInboxPath, 1},
+         0,
+         1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        store.byPath[kInboxPath] = {};
+        state.restart = 0;
+        DxlBuilder b;
+        std::vector<NOTEID> ids;
+        for (int i = 0; i < 5; ++i) ids.push_back(b.AddDocument("Memo").Text("Subject", "m").Id());
+        if (c.prepare) c.prepare(*this, ids, b);
+        const NOTEID folder = b.AddFolder("Inbox").Entries(ids).Id();
+        Open(b);
+        EXPECT_EQ(Dump(folder, c.start), c.result);
+        ResumeRecord expected = c.expected;
+        expected.noteId = folder;
+        EXPECT_EQ(Setting(), expected);
+        EXPECT_EQ(store.byPath.contains(kInboxPath) ? store.byPath[kInboxPath].Saved().size() : 0, c.saved);
+        EXPECT_EQ(state.restart, c.restartFlag);
+        EXPECT_EQ(state.keepRunning.load(), 1) << "a stop affects one pass only";
+        window.onPosition = nullptr;
+    }
+}
+
+// The share of one process: 19999 loop passes, category rows included; the 20000th entry is
+// left to the next process, which finishes the folder.
+TEST_F(EngineTest, AProcessTakesAtMost19999Entries) {
+    DxlBuilder b;
+    const NOTEID last = b.AddDocument("Memo").Text("Subject", "the last").Id();
+    DxlViewBuilder& view = b.AddFolder("Inbox");
+    for (int i = 0; i < 20000; ++i) view.Category("c");
+    view.Entry(last);
+    const NOTEID folder = view.Id();
+    Open(b);
+
+    EXPECT_EQ(Dump(folder), 0);
+    EXPECT_EQ(state.restart, 1u);
+    EXPECT_EQ(Setting(), (ResumeRecord{folder, 19999, kInboxPath, 1}));
+    EXPECT_TRUE(LogText().contains("Email number: 19998 \r\n"));
+    EXPECT_FALSE(LogText().contains("Email number: 19999 \r\n"));
+
+    state.restart = 0;
+    EXPECT_EQ(Dump(folder, 19999), 1);
+    EXPECT_EQ(Setting(), (ResumeRecord{folder, 0, kInboxPath, 1}));
+    EXPECT_EQ(store.byPath[kInboxPath].Saved().size(), 1u);
+}
+
+// A process killed after saving an entry but before the next checkpoint leaves that entry's
+// index behind; the next process must not save it again.
+TEST_F(EngineTest, AResumedEntryAlreadySavedIsNotSavedAgain) {
+    DxlBuilder b;
+    std::vector<NOTEID> ids;
+    for (int i = 0; i < 4; ++i) ids.push_back(b.AddDocument("Memo").Text("Subject", "m").Id());
+    ids.push_back(b.AddDocument("Person").Text("FullNameInput", "P").Id());
+    const NOTEID folder = b.AddFolder("Inbox").Entries(ids).Id();
+    Open(b);
+    ASSERT_EQ(Dump(folder), 1);
+    auto& inbox = store.byPath[kInboxPath];
+    ASSERT_EQ(inbox.Saved().size(), 4u);
+    // The kill: entries 2 to 4 were saved, the record still points at entry 2.
+    inbox.items.erase(inbox.items.begin() + 2, inbox.items.end());
+    inbox.sourceIdReads = 0;
+    store.byCode[DefaultFolderCode::Contacts].sourceIdReads = 0;
+
+    ASSERT_EQ(Dump(folder, 1), 1);
+    EXPECT_EQ(inbox.Saved().size(), 4u);
+    QStringList stamps;
+    for (const FakeItem* item : inbox.Saved()) stamps << item->sourceId;
+    stamps.removeDuplicates();
+    EXPECT_EQ(stamps.size(), 4);
+    EXPECT_EQ(store.byCode[DefaultFolderCode::Contacts].Saved().size(), 1u);
+    EXPECT_EQ(inbox.sourceIdReads, 1) << "read once per process, not per entry";
+    EXPECT_EQ(store.byCode[DefaultFolderCode::Contacts].sourceIdReads, 1);
+}
+
+// Documents created outside the ranges are left out, never counted as errors; the ends count.
+TEST_F(EngineTest, TheDateFilterKeepsTheRangeWithItsEnds) {
+    DxlBuilder b;
+    const QDateTime end(QDate(2020, 5, 1), QTime(12, 0, 0), Qt::LocalTime);
+    const auto created = [](const QDateTime& local) {
+        const QDateTime utc = local.toUTC();
+        return DxlDate(utc.date().year(), utc.date().month(), utc.date().day(), utc.time().hour(),
+                       utc.time().minute(), utc.time().second(), 0);
+    };
+    const NOTEID atEnd = b.AddDocument("Memo").Text("Subject", "at end").Created(created(end)).Id();
+    const NOTEID after = b.AddDocument("Memo").Text("Subject", "after").Created(created(end.addSecs(1))).Id();
+    const NOTEID folder = b.AddFolder("Inbox").Entries({atEnd, after}).Id();
+    Open(b);
+    // 2020-04-01 00:00 to 2020-05-01 12:00, local: OLE days 43922 and 43952.5.
+    state.options.dateRanges = {DateRange{{43922.0, 0}, {43952.5, 0}}};
+    Dump(folder);
+    EXPECT_EQ(store.byPath[kInboxPath].Saved().size(), 1u);
+    EXPECT_EQ(state.counts.errors, 0u);
+    ExpectLogInOrder({"2\t:items found\r\n1\t:items Dump\r\n"});
+}
+
+// Calendar documents are collected for the calendar run, except in "($All)", and a dumped
+// count never wraps when more documents fail to open than are found.
+TEST_F(EngineTest, CalendarIdsAreCollectedOutsideAllOnly) {
+    DxlBuilder b;
+    const NOTEID appointment = b.AddDocument("Appointment").Text("Subject", "a").Id();
+    const NOTEID notice = b.AddDocument("Notice").Text("Subject", "n").Id();
+    const NOTEID broken1 = b.AddDocument("Memo").OpenStatus(549).Id();
+    const NOTEID broken2 = b.AddDocument("Memo").OpenStatus(549).Id();
+    const NOTEID folder = b.AddFolder("Meetings").Entries({appointment, broken1, notice, broken2}).Id();
+    Open(b);
+    Dump(folder);
+    EXPECT_EQ(CalIds(), (std::vector<std::uint32_t>{appointment, notice}));
+    ExpectLogInOrder({"2\t:items found\r\n2\t:items Dump\r\nWarnings:\t 2\r\n"});
+
+    const QString all = QStringLiteral("\\\\Personal Folders\\($All)");
+    store.byPath[all];
+    Dump(folder, 0, all);
+    EXPECT_EQ(CalIds().size(), 2u);
+}
+
+TEST(ItemKindTable, FormNamesAreExactAndCaseSensitive) {
+    const struct {
+        const char* form;
+        ItemKind kind;
+        const char* messageClass;
+    } cases[] = {
+        {"Memo", ItemKind::Mail, "IPM.Note"},
+        {"Reply", ItemKind::Mail, "IPM.Note"},
+        {"NonDelivery Report", ItemKind::Mail, "IPM.Note"},
+        {"Return Receipt", ItemKind::Mail, "IPM.Note"},
+        {"Task", ItemKind::Task, "IPM.Task"},
+        {"Appointment", ItemKind::Calendar, nullptr},
+        {"Notice", ItemKind::Calendar, nullptr},
+        {"(ReplyNotice)", ItemKind::Calendar, nullptr},
+        {"Person", ItemKind::Contact, "IPM.Contact"},
+        {"Group", ItemKind::Group, "IPM.DistList"},
+        {"memo", ItemKind::Unknown, nullptr},
+        {"Memo ", ItemKind::Unknown, nullptr},
+        {"", ItemKind::Unknown, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.form);
+        EXPECT_EQ(ItemKindOf(c.form), c.kind);
+        const char* messageClass = InfoOf(c.kind).messageClass;
+        EXPECT_EQ(messageClass == nullptr ? std::string() : std::string(messageClass),
+                  c.messageClass == nullptr ? std::string() : std::string(c.messageClass));
+    }
+}
+
+}  // namespace
