@@ -1,5 +1,7 @@
 #include "StoreFactory.h"
 
+#include "savingprocess/engine/PstStorePort.h"
+
 StoreFactory DefaultStoreFactory() {
-    return [] { return std::unique_ptr<StoreSession>(); };
+    return [] { return CreatePstStoreSession(); };
 }
