@@ -27,22 +27,24 @@ class StoreTest : public ::testing::Test {
     // The messages of a folder as pst/ reads them back.
     static std::vector<pst::MessageData> Messages(const QString& pstPath, const QString& folderPath) {
         std::vector<pst::MessageData> out;
-        std::string err;
-        auto s = pst::Store::Open(QFile::encodeName(pstPath).toStdString(), err, false);
-        EXPECT_TRUE(s) << err;
-        if (!s) return out;
+        auto opened = pst::Store::Open(QFile::encodeName(pstPath).toStdString(), false);
+        EXPECT_TRUE(opened) << opened.error();
+        if (!opened) return out;
+        auto& s = *opened;
         pst::NID nid = s->IpmSubtree();
         for (const QString& part : folderPath.split(u'\\', Qt::SkipEmptyParts)) {
-            auto f = s->FindSubfolder(nid, part.toStdString(), err);
+            auto f = s->FindSubfolder(nid, part.toStdString());
             EXPECT_TRUE(f) << part.toStdString();
             if (!f) return out;
             nid = f->nid;
         }
-        std::vector<pst::NID> ids;
-        EXPECT_TRUE(s->Messages(nid, ids, err)) << err;
-        for (pst::NID id : ids) {
-            out.emplace_back();
-            EXPECT_TRUE(s->ReadMessage(id, out.back(), err)) << err;
+        auto ids = s->Messages(nid);
+        EXPECT_TRUE(ids) << ids.error();
+        if (!ids) return out;
+        for (pst::NID id : *ids) {
+            auto m = s->ReadMessage(id);
+            EXPECT_TRUE(m) << m.error();
+            if (m) out.push_back(std::move(*m));
         }
         return out;
     }
