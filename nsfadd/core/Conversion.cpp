@@ -113,6 +113,14 @@ QString CleanSkeletonName(const QString& name) {
     return cleaned;
 }
 
+QStringList SkeletonLevels(const QString& recordPath) {
+    if (recordPath.indexOf(u'\\', 1) < 0) return {CleanSkeletonName(recordPath)};
+    QStringList levels;
+    for (const QString& level : recordPath.split(u'\\'))
+        if (!level.isEmpty()) levels << CleanSkeletonName(level);
+    return levels;
+}
+
 Conversion::Conversion(Setup setup) : s_(std::move(setup)) {}
 
 QString Conversion::LogPath() const {
@@ -248,17 +256,12 @@ FileOutcome Conversion::ConvertOneFile(int fileIndex, const FileRow& file,
         }
         for (int i = 0; i < n && KeepGoing(); ++i) {
             if (s_.observer) s_.observer->ProgressPosition(i);
-            const QString& path = records[std::size_t(i)].path;
             PstFolders current = store.TopFolder().Folders();
-            if (path.indexOf(u'\\', 1) > 0) {
-                // A folder that cannot be found or added leaves its sub-folders out.
-                for (const QString& component : path.split(u'\\')) {
-                    const PstFolder folder = FindOrAdd(current, CleanSkeletonName(component));
-                    if (!folder) break;
-                    current = folder.Folders();
-                }
-            } else {
-                FindOrAdd(current, CleanSkeletonName(path));
+            // A folder that cannot be found or added leaves its sub-folders out.
+            for (const QString& level : SkeletonLevels(records[std::size_t(i)].path)) {
+                const PstFolder folder = FindOrAdd(current, level);
+                if (!folder) break;
+                current = folder.Folders();
             }
         }
         session.LogOff();
@@ -270,7 +273,8 @@ FileOutcome Conversion::ConvertOneFile(int fileIndex, const FileRow& file,
     bool complete = true;
     for (std::size_t j = 0; j < records.size() && KeepGoing(); ++j) {
         if (s_.observer) s_.observer->ProgressPosition(int(j));
-        FolderOutcome folder{records[j], topPath + QLatin1Char('\\') + records[j].path, {}};
+        FolderOutcome folder{
+            records[j], topPath + QLatin1Char('\\') + SkeletonLevels(records[j].path).join(u'\\'), {}};
         Activity(QStringLiteral("Processing folder: ") + folder.pstFolderPath);
         if (records[j].hasEntries == 1) {
             CreateResumeRecord(settings, {records[j].noteId, 0, folder.pstFolderPath, 1});

@@ -95,6 +95,12 @@ QString ChoosePstPath(const QString& outputFolder, const QString& databasePath,
 // Folder-level cleaning of the skeleton: LF, CR, / : * ? < > | and \ become spaces, then tabs.
 QString CleanSkeletonName(const QString& name);
 
+// The PST folder levels of a folder record: a path with a "\" after its first character is
+// split at every "\", anything else is one level; each level is cleaned. Empty levels (a double
+// or trailing "\") are left out, and the folder runs name the folder by the same levels, so
+// that nsfsave finds exactly the folder the skeleton created.
+QStringList SkeletonLevels(const QString& recordPath);
+
 class Conversion {
   public:
     struct Setup {

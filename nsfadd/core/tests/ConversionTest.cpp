@@ -100,18 +100,21 @@ TEST(Conversion, PassRestartsUntilFinishedGivenUpOrStopped) {
 TEST(Conversion, OneFileBuildsTheSkeletonAndRunsThePasses) {
     Fixture f;
     const std::vector<FolderRecord> records = {
-        {"Inbox", 1, 10}, {"inbox", 1, 11},    {"Projects\\2019", 1, 12}, {"\\Lead", 1, 13},
-        {"Tasks", 1, 14}, {"Calendar", 0, 15}, {"Sent Items", 1, 16},     {"Q1: Plan", 1, 17},
+        {"Inbox", 1, 10},      {"inbox", 1, 11},    {"Projects\\2019", 1, 12},
+        {"\\Lead", 1, 13},     {"Tasks", 1, 14},    {"Calendar", 0, 15},
+        {"Sent Items", 1, 16}, {"Q1: Plan", 1, 17}, {"Clients\\\\ACME", 1, 18},
     };
     const FileOutcome outcome = f.Make().ConvertOneFile(0, {"/d/mail.nsf", {}}, records, f.output);
     EXPECT_EQ(outcome.end, FileOutcome::End::Converted);
     EXPECT_EQ(outcome.pstPath, f.output + "MAIL.PST");
 
     // One folder pass per record with entries, then the calendar pass.
-    std::vector<ResumeRecord> expected;
-    for (const auto& r : records)
-        if (r.hasEntries) expected.push_back({r.noteId, 0, "\\\\Personal Folders\\" + r.path, 1});
-    expected.push_back({0, 0, f.output, 1});
+    // Each names the folder the skeleton made, also for a leading or doubled backslash.
+    const QString top = "\\\\Personal Folders\\";
+    const std::vector<ResumeRecord> expected = {
+        {10, 0, top + "Inbox", 1},    {11, 0, top + "inbox", 1},         {12, 0, top + "Projects\\2019", 1},
+        {13, 0, top + " Lead", 1},    {14, 0, top + "Tasks", 1},         {16, 0, top + "Sent Items", 1},
+        {17, 0, top + "Q1  Plan", 1}, {18, 0, top + "Clients\\ACME", 1}, {0, 0, f.output, 1}};
     EXPECT_EQ(f.children.passRecords, expected);
     EXPECT_EQ(f.children.calls.back().mode, QStringLiteral("1"));
 
@@ -126,10 +129,11 @@ TEST(Conversion, OneFileBuildsTheSkeletonAndRunsThePasses) {
     EXPECT_TRUE(store.FolderByPath("\\\\Personal Folders\\Projects\\2019"));
     EXPECT_TRUE(store.FolderByPath("\\\\Personal Folders\\ Lead"));
     EXPECT_TRUE(store.FolderByPath("\\\\Personal Folders\\Q1  Plan"));
+    EXPECT_TRUE(store.FolderByPath("\\\\Personal Folders\\Clients\\ACME"));
     int inboxes = 0;
-    const PstFolders top = store.TopFolder().Folders();
-    for (int i = 0; i < top.Count(); ++i)
-        inboxes += top.At(i).Name().compare("inbox", Qt::CaseInsensitive) == 0;
+    const PstFolders children = store.TopFolder().Folders();
+    for (int i = 0; i < children.Count(); ++i)
+        inboxes += children.At(i).Name().compare("inbox", Qt::CaseInsensitive) == 0;
     EXPECT_EQ(inboxes, 1);
 
     const QString log = f.Log();
