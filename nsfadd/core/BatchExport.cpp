@@ -250,6 +250,15 @@ QString JobHandoffFolder(const BatchSettings& settings, int index) {
                                  QStringLiteral("%1-%2").arg(index + 1, 3, 10, QLatin1Char('0')).arg(name));
 }
 
+QString JobTemporaryFolder(const BatchSettings& settings, int job) {
+    const QString folder =
+        WithTrailingSeparator(settings.logFolder) + QStringLiteral("tmp-job%1").arg(job + 1);
+    if (!QDir().mkpath(folder) ||
+        !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        return {};
+    return folder;
+}
+
 QStringList PlanPstPaths(const BatchSettings& settings) {
     const QString output = WithTrailingSeparator(settings.outputFolder);
     QStringList paths;
