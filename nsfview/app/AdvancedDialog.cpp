@@ -34,8 +34,8 @@ Advancesettingdlg::Advancesettingdlg(RunOptions& options, ViewerUi& ui, QWidget*
         if (buddy) l->setBuddy(buddy);
         return l;
     };
-    const auto button = [this](const QString& text, const QString& object, const QString& accessible, int x, int y,
-                               int w, int h) {
+    const auto button = [this](const QString& text, const QString& object, const QString& accessible, int x,
+                               int y, int w, int h) {
         auto* b = new QPushButton(text, this);
         Place(b, x, y, w, h);
         Name(b, object, accessible);
@@ -44,42 +44,51 @@ Advancesettingdlg::Advancesettingdlg(RunOptions& options, ViewerUi& ui, QWidget*
 
     auto* database = new QGroupBox(QStringLiteral("Database Option:"), this);
     Place(database, 20, 9, 351, 37);
-    excludeAll_ = check(QStringLiteral("Exclude All Folder"), QStringLiteral("excludeAllFolder"), 27, 26, 72, 10);
-    removeEncryption_ = check(QStringLiteral("Remove Encryption"), QStringLiteral("removeEncryption"), 121, 26, 78, 10);
+    excludeAll_ =
+        check(QStringLiteral("Exclude All Folder"), QStringLiteral("excludeAllFolder"), 27, 26, 72, 10);
+    removeEncryption_ =
+        check(QStringLiteral("Remove Encryption"), QStringLiteral("removeEncryption"), 121, 26, 78, 10);
     saveDocLinks_ = check(QStringLiteral("Save DocLink"), QStringLiteral("saveDocLink"), 211, 26, 58, 10);
-    saveHeader_ = check(QStringLiteral("Save Internet Header"), QStringLiteral("saveInternetHeader"), 283, 26, 86, 10);
+    saveHeader_ =
+        check(QStringLiteral("Save Internet Header"), QStringLiteral("saveInternetHeader"), 283, 26, 86, 10);
 
-    translation_ =
-        check(QStringLiteral("Email Address Translation:"), QStringLiteral("addressTranslation"), 18, 51, 100, 10);
+    translation_ = check(QStringLiteral("Email Address Translation:"), QStringLiteral("addressTranslation"),
+                         18, 51, 100, 10);
     nsfSource_ = check(QStringLiteral("Add  NSF File:"), QStringLiteral("addNsfFile"), 30, 66, 61, 10);
-    nsfPath_ = edit(QStringLiteral("namesNsfPath"), QStringLiteral("Select Names.nsf File:"), 122, 77, 156, 14);
+    nsfPath_ =
+        edit(QStringLiteral("namesNsfPath"), QStringLiteral("Select Names.nsf File:"), 122, 77, 156, 14);
     label(QStringLiteral("Select Names.nsf File:"), nsfPath_, 40, 80, 80, 10);
-    nsfBrowse_ = button(QStringLiteral("..."), QStringLiteral("browseNamesNsf"), tr("Browse for names.nsf"), 283, 77, 22, 14);
+    nsfBrowse_ = button(QStringLiteral("..."), QStringLiteral("browseNamesNsf"), tr("Browse for names.nsf"),
+                        283, 77, 22, 14);
     csvSource_ = check(QStringLiteral("Add CSV File:"), QStringLiteral("addCsvFile"), 30, 105, 59, 10);
     csvPath_ = edit(QStringLiteral("csvPath"), QStringLiteral("Select .Csv File:"), 108, 116, 169, 14);
     label(QStringLiteral("Select .Csv File:"), csvPath_, 40, 119, 66, 10);
-    csvBrowse_ = button(QStringLiteral("..."), QStringLiteral("browseCsv"), tr("Browse for CSV file"), 283, 115, 22, 14);
-    sample_ = edit(QStringLiteral("sampleCsv"), QStringLiteral("File Format of CSV File Should be like :"), 174, 135,
-                   145, 17);
+    csvBrowse_ = button(QStringLiteral("..."), QStringLiteral("browseCsv"), tr("Browse for CSV file"), 283,
+                        115, 22, 14);
+    sample_ = edit(QStringLiteral("sampleCsv"), QStringLiteral("File Format of CSV File Should be like :"),
+                   174, 135, 145, 17);
     sample_->setReadOnly(true);
     label(QStringLiteral("File Format of CSV File Should be like :"), sample_, 45, 137, 128, 10);
-    smtpManual_ = check(QStringLiteral("Set SMTP Manually"), QStringLiteral("setSmtpManually"), 30, 163, 76, 10);
+    smtpManual_ =
+        check(QStringLiteral("Set SMTP Manually"), QStringLiteral("setSmtpManually"), 30, 163, 76, 10);
     smtpPattern_ = new QComboBox(this);
     Place(smtpPattern_, 97, 177, 144, 14);
     Name(smtpPattern_, QStringLiteral("smtpFormat"), QStringLiteral("SMTP Format:"));
     label(QStringLiteral("SMTP Format:"), smtpPattern_, 40, 179, 55, 10);
     domain_ = edit(QStringLiteral("domainName"), QStringLiteral("Domain Name:"), 98, 194, 92, 14);
     label(QStringLiteral("Domain Name:"), domain_, 40, 197, 55, 10);
-    auto* readMore = button(QStringLiteral("Read More..."), QStringLiteral("readMore"), QStringLiteral("Read More..."), 253,
-                            195, 64, 17);
+    auto* readMore = button(QStringLiteral("Read More..."), QStringLiteral("readMore"),
+                            QStringLiteral("Read More..."), 253, 195, 64, 17);
     connect(readMore, &QPushButton::clicked, this, [this] { ui_.OpenUrl(ViewerUi::HomepageUrl()); });
 
-    mapping_ = check(QStringLiteral("Custom Folder(s) Mapping:"), QStringLiteral("folderMapping"), 18, 227, 102, 10);
+    mapping_ =
+        check(QStringLiteral("Custom Folder(s) Mapping:"), QStringLiteral("folderMapping"), 18, 227, 102, 10);
     folder_ = new QComboBox(this);
     Place(folder_, 112, 243, 103, 14);
     Name(folder_, QStringLiteral("selectFolder"), QStringLiteral("Select Folder:"));
     label(QStringLiteral("Select Folder:"), folder_, 40, 245, 70, 10);
-    newName_ = edit(QStringLiteral("changeFolderName"), QStringLiteral("Change Folder Name:"), 112, 263, 105, 14);
+    newName_ =
+        edit(QStringLiteral("changeFolderName"), QStringLiteral("Change Folder Name:"), 112, 263, 105, 14);
     label(QStringLiteral("Change Folder Name:"), newName_, 30, 266, 80, 10);
     save_ = button(tr("&Save"), QStringLiteral("saveMapping"), tr("Save"), 222, 264, 52, 15);
     connect(save_, &QPushButton::clicked, this, &Advancesettingdlg::SaveMapping);
@@ -106,7 +115,8 @@ Advancesettingdlg::Advancesettingdlg(RunOptions& options, ViewerUi& ui, QWidget*
     csvSource_->setChecked(true);
     smtpManual_->setChecked(true);
     ApplyEnabling();
-    sample_->setText(QDir::toNativeSeparators(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("sample.csv"))));
+    sample_->setText(QDir::toNativeSeparators(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("sample.csv"))));
     smtpPattern_->addItems(saveoptions::SmtpPatternNames());
     folder_->addItems(saveoptions::StandardFolderNames());
     smtpPattern_->setCurrentIndex(0);

@@ -10,15 +10,18 @@ namespace {
 // Gives access to the style option the delegate paints an item with.
 class ItemDelegate : public QStyledItemDelegate {
   public:
-    using QStyledItemDelegate::QStyledItemDelegate;
     using QStyledItemDelegate::initStyleOption;
+    using QStyledItemDelegate::QStyledItemDelegate;
 };
 
 Qt::CheckState Shown(CheckState state) {
     switch (state) {
-        case CheckState::Checked: return Qt::Checked;
-        case CheckState::Mixed: return Qt::PartiallyChecked;
-        default: return Qt::Unchecked;
+        case CheckState::Checked:
+            return Qt::Checked;
+        case CheckState::Mixed:
+            return Qt::PartiallyChecked;
+        default:
+            return Qt::Unchecked;
     }
 }
 
@@ -42,9 +45,11 @@ void FolderTreeWidget::Show(const FolderTree& tree) {
     items_.clear();
     for (int i = 0; i < tree.Size(); ++i) {
         const TreeItem& source = tree.Item(i);
-        auto* item = source.parent < 0 ? new QTreeWidgetItem(this) : new QTreeWidgetItem(ItemAt(source.parent));
+        auto* item =
+            source.parent < 0 ? new QTreeWidgetItem(this) : new QTreeWidgetItem(ItemAt(source.parent));
         item->setText(0, source.text);
-        item->setIcon(0, QIcon(QStringLiteral(":/icons/tree_%1.png").arg(source.icon, 2, 10, QLatin1Char('0'))));
+        item->setIcon(0,
+                      QIcon(QStringLiteral(":/icons/tree_%1.png").arg(source.icon, 2, 10, QLatin1Char('0'))));
         item->setData(0, Qt::UserRole, i);
         item->setData(0, Qt::UserRole + 1, static_cast<qulonglong>(source.noteId));
         item->setToolTip(0, source.text);
@@ -69,7 +74,8 @@ void FolderTreeWidget::ShowChecks(const FolderTree& tree) {
 }
 
 QTreeWidgetItem* FolderTreeWidget::ItemAt(int index) const {
-    return index >= 0 && index < static_cast<int>(items_.size()) ? items_[static_cast<std::size_t>(index)] : nullptr;
+    return index >= 0 && index < static_cast<int>(items_.size()) ? items_[static_cast<std::size_t>(index)]
+                                                                 : nullptr;
 }
 
 int FolderTreeWidget::IndexOf(const QTreeWidgetItem* item) const {
@@ -89,7 +95,8 @@ QRect FolderTreeWidget::TextRect(const QTreeWidgetItem* item) const {
     const QStyleOptionViewItem option = OptionFor(item);
     QRect text = style()->subElementRect(QStyle::SE_ItemViewItemText, &option, this);
     const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
-    text.setWidth(std::min(text.width(), QFontMetrics(option.font).horizontalAdvance(option.text) + 2 * margin));
+    text.setWidth(
+        std::min(text.width(), QFontMetrics(option.font).horizontalAdvance(option.text) + 2 * margin));
     return text;
 }
 

@@ -4,7 +4,8 @@ namespace {
 constexpr int kColumns = 5;
 }
 
-ItemListModel::ItemListModel(QObject* parent) : QAbstractTableModel(parent), clip_(QStringLiteral(":/icons/clip.png")) {}
+ItemListModel::ItemListModel(QObject* parent)
+    : QAbstractTableModel(parent), clip_(QStringLiteral(":/icons/clip.png")) {}
 
 int ItemListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(shown_.size());
@@ -21,11 +22,16 @@ QVariant ItemListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
             switch (index.column()) {
-                case 1: return record.to;
-                case 2: return record.from;
-                case 3: return record.subject;
-                case 4: return record.dateText;
-                default: return {};
+                case 1:
+                    return record.to;
+                case 2:
+                    return record.from;
+                case 3:
+                    return record.subject;
+                case 4:
+                    return record.dateText;
+                default:
+                    return {};
             }
         case Qt::DecorationRole:
             if (index.column() == 0 && record.hasAttachment) return clip_;

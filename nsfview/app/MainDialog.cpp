@@ -6,6 +6,7 @@
 #include "Workers.h"
 #include "common/handoff/FolderList.h"
 #include "common/handoff/HandoffPaths.h"
+#include "common/saveoptions/SaveOptions.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -25,7 +26,8 @@ namespace {
 constexpr std::size_t kRowsPerBatch = 1000;
 
 QPushButton* ImageButton(QWidget* parent, const QString& text, const char* icon) {
-    auto* button = new QPushButton(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(icon))), text, parent);
+    auto* button =
+        new QPushButton(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(icon))), text, parent);
     button->setAutoDefault(false);
     return button;
 }
@@ -34,6 +36,7 @@ QPushButton* ImageButton(QWidget* parent, const QString& text, const char* icon)
 
 CLotusNotesDlg::CLotusNotesDlg(ViewerSession& session, ViewerUi& ui, QWidget* parent)
     : UnitDialog(parent, 500, 330), session_(session), ui_(ui) {
+    ViewerUi::LoadPictures();
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setWindowTitle(ViewerUi::Title());
     setWindowIcon(QIcon(QStringLiteral(":/icons/tree_00.png")));
@@ -106,7 +109,8 @@ void CLotusNotesDlg::BuildControls() {
     auto* menu = new QMenu(help_);
     menu->setObjectName(QStringLiteral("helpMenu"));
     menu->addAction(QStringLiteral("Help"), this, [this] { ui_.OpenUrl(ViewerUi::ManualUrl()); });
-    menu->addAction(QStringLiteral("Software Homepage"), this, [this] { ui_.OpenUrl(ViewerUi::HomepageUrl()); });
+    menu->addAction(QStringLiteral("Software Homepage"), this,
+                    [this] { ui_.OpenUrl(ViewerUi::HomepageUrl()); });
     menu->addAction(QStringLiteral("About"), this, &CLotusNotesDlg::ShowAbout);
     help_->setMenu(menu);
 
@@ -154,6 +158,13 @@ void CLotusNotesDlg::StartRoutine() {
     treeView_->clear();
     listModel_->Clear();
     SetStatus({});
+    if (session_.Mode() == ViewerMode::Preview || session_.Mode() == ViewerMode::SaveOptions) {
+        // The windows start from the values the dialogs show, with the constants the program
+        // always writes; the run log stays where the start put it.
+        const QString logPath = session_.Options().logPath;
+        session_.Options() = saveoptions::DialogDefaults();
+        session_.Options().logPath = logPath;
+    }
     session_.Options().counterMode = 0;
     switch (session_.Mode()) {
         case ViewerMode::Preview:
@@ -200,7 +211,8 @@ void CLotusNotesDlg::StartScan() {
     close_->setEnabled(false);
     scan_ = new ScanThread(session_, this);
     connect(scan_, &ScanThread::status, this, &CLotusNotesDlg::SetStatus);
-    connect(scan_, &ScanThread::progressRange, progress_, [this](int maximum) { progress_->setRange(0, maximum); });
+    connect(scan_, &ScanThread::progressRange, progress_,
+            [this](int maximum) { progress_->setRange(0, maximum); });
     connect(scan_, &ScanThread::progressPosition, progress_, &QProgressBar::setValue);
     connect(scan_, &QThread::finished, this, &CLotusNotesDlg::ScanDone);
     scan_->start();
@@ -254,7 +266,8 @@ void CLotusNotesDlg::FolderClicked(QTreeWidgetItem* item) {
     session_.KeepRunning() = 1;
     list_ = new ItemListThread(session_, noteId, this);
     connect(list_, &ItemListThread::status, this, &CLotusNotesDlg::SetStatus);
-    connect(list_, &ItemListThread::progressRange, progress_, [this](int maximum) { progress_->setRange(0, maximum); });
+    connect(list_, &ItemListThread::progressRange, progress_,
+            [this](int maximum) { progress_->setRange(0, maximum); });
     connect(list_, &ItemListThread::progressPosition, progress_, &QProgressBar::setValue);
     connect(list_, &QThread::finished, this, &CLotusNotesDlg::ListDone);
     list_->start();

@@ -16,8 +16,9 @@
 namespace {
 
 QPushButton* Button(QWidget* parent, const QString& text, const char* icon = nullptr) {
-    auto* button = icon ? new QPushButton(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(icon))), text, parent)
-                        : new QPushButton(text, parent);
+    auto* button =
+        icon ? new QPushButton(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(icon))), text, parent)
+             : new QPushButton(text, parent);
     button->setAutoDefault(false);
     return button;
 }
@@ -26,6 +27,7 @@ QPushButton* Button(QWidget* parent, const QString& text, const char* icon = nul
 
 savefilterDlg::savefilterDlg(RunOptions& options, ViewerUi& ui, QWidget* parent)
     : UnitDialog(parent, 407, 275), options_(options), ui_(ui) {
+    ViewerUi::LoadPictures();
     setWindowTitle(ViewerUi::Title());
     setObjectName(QStringLiteral("saveDialog"));
 
@@ -88,7 +90,8 @@ savefilterDlg::savefilterDlg(RunOptions& options, ViewerUi& ui, QWidget* parent)
 
     auto* advanced = Button(this, tr("Ad&vance setting"), "settings");
     Place(advanced, 19, 225, 75, 18);
-    Name(advanced, QStringLiteral("advanceSetting"), tr("Advance setting"), QStringLiteral("Advance setting"));
+    Name(advanced, QStringLiteral("advanceSetting"), tr("Advance setting"),
+         QStringLiteral("Advance setting"));
     connect(advanced, &QPushButton::clicked, this, &savefilterDlg::Advanced);
     auto* ok = Button(this, tr("&OK"), "ok");
     Place(ok, 157, 254, 55, 18);
@@ -126,7 +129,8 @@ void savefilterDlg::Browse() {
 void savefilterDlg::SwitchHalves() {
     const bool predefined = predefined_->isChecked();
     period_->setEnabled(predefined);
-    for (QWidget* w : std::initializer_list<QWidget*>{start_, end_, rangeList_, add_, remove_}) w->setEnabled(!predefined);
+    for (QWidget* w : std::initializer_list<QWidget*>{start_, end_, rangeList_, add_, remove_})
+        w->setEnabled(!predefined);
 }
 
 void savefilterDlg::Add() {
@@ -140,7 +144,8 @@ void savefilterDlg::Add() {
             return;
         case saveoptions::AddRange::Added:
             options_.dateRanges = ranges_;
-            new QTreeWidgetItem(rangeList_, {saveoptions::RangeRowText(start), saveoptions::RangeRowText(end)});
+            new QTreeWidgetItem(rangeList_,
+                                {saveoptions::RangeRowText(start), saveoptions::RangeRowText(end)});
             return;
     }
 }

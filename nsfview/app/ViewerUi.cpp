@@ -7,6 +7,16 @@
 
 #include <cstdlib>
 
+// The pictures are compiled into the library; a static library must register them itself.
+static void InitIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
+void ViewerUi::LoadPictures() {
+    static const bool loaded = (InitIconResources(), true);
+    (void)loaded;
+}
+
 QUrl ViewerUi::ManualUrl() {
     return QUrl(QStringLiteral("https://github.com/nsfconvert/nsfconvert/blob/main/docs/nsfview.md"));
 }

@@ -18,6 +18,8 @@ class ViewerUi : public ViewerPrompts {
     static QString Title() { return QStringLiteral("nsfview"); }
     static QUrl ManualUrl();
     static QUrl HomepageUrl();
+    // Makes the program's pictures available (once per process).
+    static void LoadPictures();
 
     // An information box with OK (ViewerPrompts::Message), and a Yes/No question: true for Yes.
     virtual bool Ask(const QString& text) = 0;

@@ -20,7 +20,8 @@ ScanReport SignalReport(Thread* thread) {
 class ScanThread : public QThread {
     Q_OBJECT
   public:
-    explicit ScanThread(ViewerSession& session, QObject* parent = nullptr) : QThread(parent), session_(session) {}
+    explicit ScanThread(ViewerSession& session, QObject* parent = nullptr)
+        : QThread(parent), session_(session) {}
     // Valid once finished() was emitted.
     PreviewScanResult& Result() { return result_; }
 

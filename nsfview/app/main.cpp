@@ -32,7 +32,8 @@ int main(int argc, char* argv[]) {
         QStringList arguments;
         for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
         // The launcher's headless runs need no display: the listing mode never shows a window.
-        if (ModeOf(ViewerCommandLine(arguments).mode) == ViewerMode::Listing) return RunListingMode(argc, argv);
+        if (ModeOf(ViewerCommandLine(arguments).mode) == ViewerMode::Listing)
+            return RunListingMode(argc, argv);
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nsfview"));

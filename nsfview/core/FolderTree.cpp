@@ -9,26 +9,16 @@ namespace {
 
 // The first name part found decides; nested levels use the first 17 rows.
 constexpr std::array<std::pair<const char*, int>, 20> kIconRules = {{
-    {"Junk E-mail", kIconJunk},
-    {"Inbox", kIconInbox},
-    {"Outbox", kIconOutbox},
-    {"RSS Feeds", kIconFeed},
-    {"Sent Items", kIconSent},
-    {"Drafts", kIconDrafts},
-    {"Deleted Items", kIconDeleted},
-    {"Large Mail", kIconSearch},
-    {"Unread Mail", kIconSearch},
-    {"Categorized Mail", kIconSearch},
-    {"Search Folders", kIconSearch},
-    {"Search", kIconSearch},
-    {"Calendar", kIconCalendar},
-    {"Tasks", kIconTasks},
-    {"Journal", kIconJournal},
-    {"Notes", kIconNote},
-    {"Contacts", kIconContact},
-    {"$Alarms", kIconCalendar},
-    {"$ByCategory", kIconSearch},
-    {"$Inbox-Categorized1", kIconSearch},
+    {"Junk E-mail", kIconJunk},      {"Inbox", kIconInbox},
+    {"Outbox", kIconOutbox},         {"RSS Feeds", kIconFeed},
+    {"Sent Items", kIconSent},       {"Drafts", kIconDrafts},
+    {"Deleted Items", kIconDeleted}, {"Large Mail", kIconSearch},
+    {"Unread Mail", kIconSearch},    {"Categorized Mail", kIconSearch},
+    {"Search Folders", kIconSearch}, {"Search", kIconSearch},
+    {"Calendar", kIconCalendar},     {"Tasks", kIconTasks},
+    {"Journal", kIconJournal},       {"Notes", kIconNote},
+    {"Contacts", kIconContact},      {"$Alarms", kIconCalendar},
+    {"$ByCategory", kIconSearch},    {"$Inbox-Categorized1", kIconSearch},
 }};
 constexpr std::size_t kNestedRules = 17;
 
@@ -58,7 +48,8 @@ int FolderTree::Insert(int parent, const QString& text, int icon, std::uint32_t 
 
 int FolderTree::AddRoot(const QString& databasePath) {
     items_.clear();
-    const qsizetype cut = std::max(databasePath.lastIndexOf(QLatin1Char('\\')), databasePath.lastIndexOf(QLatin1Char('/')));
+    const qsizetype cut =
+        std::max(databasePath.lastIndexOf(QLatin1Char('\\')), databasePath.lastIndexOf(QLatin1Char('/')));
     const int root = Insert(-1, cut < 0 ? databasePath : databasePath.mid(cut + 1), kIconDatabase, 0);
     SetChecked(root, true);
     return root;

@@ -30,8 +30,10 @@ void ReadMailFields(const LNDocument& doc, const RunOptions& options, ItemRecord
     LNDatetime date = doc.GetDateSent();
     if (date.GetMonth() == 0 || date.GetDay() == 0 || date.GetYear() == 0) date = doc.GetCreated();
     record.dateText = ItemDateText(date);
-    const QString internetFrom = doc.HasItem("INetFrom") ? LNStringTranslate(doc.GetItemText("INetFrom")) : QString();
-    QString internetTo = doc.HasItem("INetSendTo") ? LNStringTranslate(doc.GetItemText("INetSendTo")) : QString();
+    const QString internetFrom =
+        doc.HasItem("INetFrom") ? LNStringTranslate(doc.GetItemText("INetFrom")) : QString();
+    QString internetTo =
+        doc.HasItem("INetSendTo") ? LNStringTranslate(doc.GetItemText("INetSendTo")) : QString();
     const QString sender = LNStringTranslate(doc.GetSender());
     const QString recipients = Joined(doc.GetRecipients(LNRECIPIENTTYPE_TO));
     if (options.addressTranslation == 1) {
@@ -116,7 +118,8 @@ PreviewScanResult RunPreviewScan(ViewerSession& session, const ScanReport& repor
             const ScannedFolder& folder = result.folders[static_cast<std::size_t>(i)];
             const bool topLevel = !folder.name.contains(QLatin1Char('\\'));
             for (int created : result.tree.AddFolder(folder))
-                log.WriteLine(QString::fromLatin1(viewtext::kProcessingFolder) + result.tree.Item(created).text);
+                log.WriteLine(QString::fromLatin1(viewtext::kProcessingFolder) +
+                              result.tree.Item(created).text);
             if (topLevel) Show(report, QString::fromLatin1(viewtext::kProcessingFolder) + folder.name);
         }
         if (report.progressPosition) report.progressPosition(count);
@@ -151,7 +154,8 @@ std::vector<ItemRecord> ListFolderItems(const QString& path, const QString& serv
             LNDocument doc;
             if (entry.GetDocument(&doc) != LNNOERROR) Tag(log, "Func: 123c");
             if (doc.Open() != LNNOERROR) Tag(log, "Func: 123d");
-            const LNSTATUS formStatus = LNCatchStatus([&] { record.form = LNStringTranslate(doc.GetFormName()); });
+            const LNSTATUS formStatus =
+                LNCatchStatus([&] { record.form = LNStringTranslate(doc.GetFormName()); });
             if (formStatus != LNNOERROR) Tag(log, "Func: 123e");
             // A document read only partly still gives its row.
             LNCatchStatus([&] {
@@ -165,7 +169,8 @@ std::vector<ItemRecord> ListFolderItems(const QString& path, const QString& serv
         }
         view.Close();
     });
-    if (thrown != LNNOERROR && log) log->WriteLine(QStringLiteral("Func: 123") + LNGetErrorMessageText(thrown));
+    if (thrown != LNNOERROR && log)
+        log->WriteLine(QStringLiteral("Func: 123") + LNGetErrorMessageText(thrown));
     if (database.IsOpen()) database.Close();
     notes.TermThread();
     return records;

@@ -239,7 +239,8 @@ Drawing ButtonIcon(const QString& name) {
         return [](QPainter& p) {
             p.setPen(QPen(QColor(0x7B, 0x24, 0x1C), 0.8));
             p.setBrush(QColor(0xE7, 0x4C, 0x3C));
-            p.drawPolygon(QPolygonF({{5, 1}, {11, 1}, {15, 5}, {15, 11}, {11, 15}, {5, 15}, {1, 11}, {1, 5}}));
+            p.drawPolygon(
+                QPolygonF({{5, 1}, {11, 1}, {15, 5}, {15, 11}, {11, 15}, {5, 15}, {1, 11}, {1, 5}}));
             p.setBrush(Qt::white);
             p.setPen(Qt::NoPen);
             p.drawRect(QRectF(4, 7, 8, 2));
@@ -256,8 +257,7 @@ Drawing ButtonIcon(const QString& name) {
             p.setFont(f);
             p.drawText(QRectF(1.5, 1.5, 13, 13), Qt::AlignCenter, QStringLiteral("?"));
         };
-    if (name == QLatin1String("browse"))
-        return [](QPainter& p) { Folder(p); };
+    if (name == QLatin1String("browse")) return [](QPainter& p) { Folder(p); };
     if (name == QLatin1String("add"))
         return [](QPainter& p) {
             p.setPen(QPen(QColor(0x1E, 0x84, 0x49), 2.4, Qt::SolidLine, Qt::RoundCap));
@@ -303,7 +303,9 @@ QImage Banner(int width, int height) {
     g.setColorAt(1, QColor(0x2E, 0x86, 0xC1));
     p.fillRect(image.rect(), g);
     p.setPen(QPen(QColor(255, 255, 255, 40), height / 6.0));
-    for (int i = 0; i < 4; ++i) p.drawEllipse(QPointF(width * 0.85, height * 0.5), height * (0.4 + i * 0.35), height * (0.4 + i * 0.35));
+    for (int i = 0; i < 4; ++i)
+        p.drawEllipse(QPointF(width * 0.85, height * 0.5), height * (0.4 + i * 0.35),
+                      height * (0.4 + i * 0.35));
     p.save();
     p.translate(height * 0.2, height * 0.15);
     p.scale(height * 0.7 / 16.0, height * 0.7 / 16.0);
@@ -314,7 +316,8 @@ QImage Banner(int width, int height) {
     title.setBold(true);
     p.setFont(title);
     p.setPen(Qt::white);
-    p.drawText(QRectF(height * 1.1, 0, width, height * 0.62), Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("nsfview"));
+    p.drawText(QRectF(height * 1.1, 0, width, height * 0.62), Qt::AlignLeft | Qt::AlignBottom,
+               QStringLiteral("nsfview"));
     QFont sub(QStringLiteral("DejaVu Sans"));
     sub.setPixelSize(height / 5);
     p.setFont(sub);
@@ -341,7 +344,8 @@ int main(int argc, char* argv[]) {
         ok = Save(Render(16, TreeIcon(i)), out.filePath(base + QStringLiteral(".png"))) && ok;
         ok = Save(Render(32, TreeIcon(i)), out.filePath(base + QStringLiteral("@2x.png"))) && ok;
     }
-    for (const char* name : {"export", "close", "stop", "help", "browse", "add", "remove", "ok", "settings", "clip"}) {
+    for (const char* name :
+         {"export", "close", "stop", "help", "browse", "add", "remove", "ok", "settings", "clip"}) {
         const QString base = QString::fromLatin1(name);
         ok = Save(Render(16, ButtonIcon(base)), out.filePath(base + QStringLiteral(".png"))) && ok;
         ok = Save(Render(32, ButtonIcon(base)), out.filePath(base + QStringLiteral("@2x.png"))) && ok;
