@@ -1,13 +1,20 @@
 #include "DialogUnits.h"
 
 #include <QKeyEvent>
+#include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include <cmath>
 
 DialogUnits::DialogUnits(const QFont& font) {
+    // The average character width as dialog templates measure it: over the 52 letters.
     const QFontMetricsF metrics(font);
-    x_ = metrics.averageCharWidth() / 4.0;
+    const double average =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+        52.0;
+    x_ = average / 4.0;
     y_ = metrics.height() / 8.0;
 }
 
@@ -21,7 +28,14 @@ UnitDialog::UnitDialog(QWidget* parent, int width, int height) : QDialog(parent)
 }
 
 void UnitDialog::Place(QWidget* widget, int x, int y, int w, int h) const {
-    widget->setGeometry(units_.Rect(x, y, w, h));
+    QRect rect = units_.Rect(x, y, w, h);
+    // A caption never loses its end: a check box, radio button or label that needs more room
+    // than its rectangle grows to the right.
+    const auto* label = qobject_cast<QLabel*>(widget);
+    if (qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget) ||
+        (label && !label->text().isEmpty()))
+        rect.setWidth(std::max(rect.width(), widget->sizeHint().width()));
+    widget->setGeometry(rect);
     // No button takes Enter as the default one.
     if (auto* button = qobject_cast<QPushButton*>(widget)) button->setAutoDefault(false);
 }
