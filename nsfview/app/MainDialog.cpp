@@ -229,6 +229,9 @@ void CLotusNotesDlg::ScanDone() {
     close_->setEnabled(true);
     const QString done = QString::fromLatin1(viewtext::kScanDone);
     ui_.Message(done);
+    // Keys go to the window again once the box is gone, also on a desktop without a window
+    // manager to hand the focus back.
+    activateWindow();
     SetStatus(done);
     session_.Log().WriteLine(done);
     emit scanFinished();
