@@ -43,7 +43,7 @@ struct Checker {
             Find(owner + ": block tree too deep");
             return;
         }
-        if (refs[bid & ~BID(1)]++ > 0 || !(bid & kBidInternal)) return;  // a shared block is walked once
+        if (refs[BlockKey(bid)]++ > 0 || !IsInternal(bid)) return;  // a shared block is walked once
         Bytes b;
         std::string err;
         if (!db.ReadBlock(bid, b, err)) {
@@ -101,8 +101,8 @@ struct Checker {
             }
             for (auto& [snid, v] : subs)
                 if (NidTypeOf(snid) != kNidTypeLtp)
-                    CheckLtp(owner + " / subnode " + std::to_string(snid), NidTypeOf(snid), snid, v.first,
-                             v.second, depth + 1);
+                    CheckLtp(owner + " / subnode " + ToString(snid), NidTypeOf(snid), snid, v.first, v.second,
+                             depth + 1);
         }
     }
 
@@ -150,9 +150,9 @@ struct Checker {
                     ++rep.pages;
                     // Only the root of an empty tree may be an empty page.
                     if (entries == 0 && (r.ib != (nodes ? h.nbt.ib : h.bbt.ib) || level > 0))
-                        Find(std::string(name) + " page " + std::to_string(r.bid) + " is empty");
+                        Find(std::string(name) + " page " + ToString(r.bid) + " is empty");
                     if (r.ib % kPageSize != 0) Find(std::string(name) + " page not 512-aligned");
-                    Claim(r.ib, kPageSize, std::string(name) + " page " + std::to_string(r.bid));
+                    Claim(r.ib, kPageSize, std::string(name) + " page " + ToString(r.bid));
                 },
                 err);
             if (!ok) {
@@ -177,8 +177,8 @@ struct Checker {
             maxBid = std::max(maxBid, b.bid);
             Bytes d;
             if (!db.ReadBlock(b.bid, d, err)) Find(err);
-            Claim(b.ib, b.cb + 16u, "block " + std::to_string(b.bid));
-            if (b.cRef < 2) Find("block " + std::to_string(b.bid) + " has a reference count below 2");
+            Claim(b.ib, b.cb + 16u, "block " + ToString(b.bid));
+            if (b.cRef < 2) Find("block " + ToString(b.bid) + " has a reference count below 2");
         }
         if (maxBid >= h.bidNextB) Find("a block ID is not below the header's next block ID");
         // Nodes.
@@ -195,9 +195,9 @@ struct Checker {
         std::map<NID, NID> parents;
         for (auto& n : nodes) {
             ++rep.nodes;
-            std::string owner = "node " + std::to_string(n.nid);
+            std::string owner = "node " + ToString(n.nid);
             for (BID b : {n.bidData, n.bidSub}) {
-                if (b && !db.FindBlock(b, err)) Find(owner + " refers to missing block " + std::to_string(b));
+                if (b && !db.FindBlock(b)) Find(owner + " refers to missing block " + ToString(b));
             }
             Reference(n.bidData, owner);
             Reference(n.bidSub, owner);
@@ -214,14 +214,14 @@ struct Checker {
             if ((type == kNidTypeNormalFolder || type == kNidTypeNormalMessage ||
                  type == kNidTypeSearchFolder) &&
                 parent && !parents.count(parent))
-                Find("node " + std::to_string(nid) + " has a missing parent " + std::to_string(parent));
+                Find("node " + ToString(nid) + " has a missing parent " + ToString(parent));
         }
         for (auto& b : blocks) {
             uint32_t r = refs.count(b.bid) ? refs[b.bid] : 0;
             if (r == 0)
-                Find("block " + std::to_string(b.bid) + " is not referenced by any node");
+                Find("block " + ToString(b.bid) + " is not referenced by any node");
             else if (b.cRef < r + 1)
-                Find("block " + std::to_string(b.bid) + " has fewer references counted than it has");
+                Find("block " + ToString(b.bid) + " has fewer references counted than it has");
         }
         // Allocation map against what is allocated.
         if (h.fAMapValid == kAMapValid) {

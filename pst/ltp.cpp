@@ -1,6 +1,7 @@
 #include "pst/ltp.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <functional>
 
@@ -170,7 +171,7 @@ uint32_t StoreValue(Ndb& db, HeapBuilder& hb, const Bytes& v, std::map<NID, std:
     if (v.size() <= kMaxAlloc) return hb.Alloc(v);
     NID nid = MakeNid(kNidTypeLtp, nextSub++);
     subs[nid] = {db.WriteDataTree(v.data(), v.size()), 0};
-    return nid;
+    return nid.value();
 }
 
 uint32_t FirstFreeSubIndex(const std::map<NID, std::pair<BID, BID>>& subs) {
@@ -452,7 +453,7 @@ BuiltNode BuildPc(Ndb& db, const PropMap& props, std::map<NID, std::pair<BID, BI
         if (fs > 0 && fs <= 4) {
             if (!p.data.empty()) std::memcpy(r.data() + 4, p.data.data(), std::min(fs, p.data.size()));
         } else if (auto ext = external.find(id); ext != external.end()) {
-            Wr32(r.data() + 4, ext->second);
+            Wr32(r.data() + 4, ext->second.value());
         } else {
             Wr32(r.data() + 4, StoreValue(db, hb, p.data, subs, nextSub));
         }
@@ -674,7 +675,7 @@ BuiltNode BuildTc(Ndb& db, const Table& t) {
                 size_t len = std::min(perBlock * rowSize, matrix.size() - off);
                 leaves.push_back(db.WriteExternalBlock(matrix.data() + off, len));
             }
-            hnidRows = MakeNid(kNidTypeLtp, nextSub++);
+            hnidRows = MakeNid(kNidTypeLtp, nextSub++).value();
             subs[hnidRows] = {db.WriteDataTreeFromLeaves(leaves, matrix.size()), 0};
         }
     }
@@ -776,32 +777,28 @@ std::string Utf16ToUtf8(const uint8_t* p, size_t bytes) {
     return out;
 }
 
-Prop MakeUnicode(const std::u16string& s) {
-    Prop p{PT_UNICODE, Bytes(s.size() * 2)};
-    for (size_t i = 0; i < s.size(); ++i) Wr16(p.data.data() + 2 * i, s[i]);
-    return p;
-}
-Prop MakeUtf8(const std::string& s) {
-    return MakeUnicode(Utf8ToUtf16(s));
-}
-Prop MakeLong(uint32_t v) {
-    Prop p{PT_LONG, Bytes(4)};
-    Wr32(p.data.data(), v);
-    return p;
-}
-Prop MakeBool(bool v) {
-    return Prop{PT_BOOLEAN, Bytes{static_cast<uint8_t>(v ? 1 : 0)}};
-}
-Prop MakeI8(uint64_t v, uint16_t type) {
-    Prop p{type, Bytes(8)};
-    Wr64(p.data.data(), v);
-    return p;
-}
-Prop MakeBinary(const Bytes& b) {
-    return Prop{PT_BINARY, b};
-}
-
 namespace {
+Prop Fixed(uint16_t type, const void* v, size_t n) {
+    Prop p{type, Bytes(n)};
+    std::memcpy(p.data.data(), v, n);  // the host is little-endian like the file
+    return p;
+}
+template <class T>
+Prop FixedMv(uint16_t type, const std::vector<T>& v) {
+    return Fixed(type, v.data(), v.size() * sizeof(T));
+}
+template <class T>
+T FixedAt(const Prop& p, size_t i = 0) {
+    T v{};
+    if (p.data.size() >= (i + 1) * sizeof(T)) std::memcpy(&v, p.data.data() + i * sizeof(T), sizeof(T));
+    return v;
+}
+template <class T>
+std::vector<T> FixedItems(const Prop& p) {
+    std::vector<T> v(p.data.size() / sizeof(T));
+    for (size_t i = 0; i < v.size(); ++i) v[i] = FixedAt<T>(p, i);
+    return v;
+}
 Prop MakeMv(uint16_t type, const std::vector<Bytes>& items) {
     Prop p{type, Bytes(4 + 4 * items.size())};
     Wr32(p.data.data(), static_cast<uint32_t>(items.size()));
@@ -813,6 +810,68 @@ Prop MakeMv(uint16_t type, const std::vector<Bytes>& items) {
 }
 }  // namespace
 
+static_assert(std::endian::native == std::endian::little, "stored values are copied as they are");
+
+bool Guid::operator<(const Guid& o) const {
+    return std::memcmp(b, o.b, 16) < 0;
+}
+bool Guid::operator==(const Guid& o) const {
+    return std::memcmp(b, o.b, 16) == 0;
+}
+
+Prop MakeUnicode(const std::u16string& s) {
+    Prop p{PT_UNICODE, Bytes(s.size() * 2)};
+    for (size_t i = 0; i < s.size(); ++i) Wr16(p.data.data() + 2 * i, s[i]);
+    return p;
+}
+Prop MakeUtf8(const std::string& s) {
+    return MakeUnicode(Utf8ToUtf16(s));
+}
+Prop MakeShort(int16_t v) {
+    return Fixed(PT_SHORT, &v, 2);
+}
+Prop MakeLong(uint32_t v) {
+    return Fixed(PT_LONG, &v, 4);
+}
+Prop MakeFloat(float v) {
+    return Fixed(PT_FLOAT, &v, 4);
+}
+Prop MakeDouble(double v) {
+    return Fixed(PT_DOUBLE, &v, 8);
+}
+Prop MakeBool(bool v) {
+    return Prop{PT_BOOLEAN, Bytes{static_cast<uint8_t>(v ? 1 : 0)}};
+}
+Prop MakeI8(uint64_t v, uint16_t type) {
+    return Fixed(type, &v, 8);
+}
+Prop MakeTime(uint64_t filetime) {
+    return MakeI8(filetime, PT_SYSTIME);
+}
+Prop MakeBinary(const Bytes& b) {
+    return Prop{PT_BINARY, b};
+}
+Prop MakeGuid(const Guid& g) {
+    return Fixed(PT_CLSID, g.b, 16);
+}
+Prop MakeMvShort(const std::vector<int16_t>& v) {
+    return FixedMv(PT_MV_SHORT, v);
+}
+Prop MakeMvLong(const std::vector<uint32_t>& v) {
+    return FixedMv(PT_MV_LONG, v);
+}
+Prop MakeMvDouble(const std::vector<double>& v) {
+    return FixedMv(PT_MV_DOUBLE, v);
+}
+Prop MakeMvI8(const std::vector<uint64_t>& v, uint16_t type) {
+    return FixedMv(type, v);
+}
+Prop MakeMvTime(const std::vector<uint64_t>& filetimes) {
+    return FixedMv(PT_MV_SYSTIME, filetimes);
+}
+Prop MakeMvGuid(const std::vector<Guid>& v) {
+    return FixedMv(PT_MV_CLSID, v);
+}
 Prop MakeMvUnicode(const std::vector<std::string>& utf8) {
     std::vector<Bytes> items;
     for (auto& s : utf8) items.push_back(MakeUtf8(s).data);
@@ -823,16 +882,73 @@ Prop MakeMvBinary(const std::vector<Bytes>& v) {
 }
 
 std::string ToUtf8(const Prop& p) {
-    if (p.type == PT_STRING8) return std::string(p.data.begin(), p.data.end());
+    if ((p.type & 0x0FFF) == PT_STRING8) return std::string(p.data.begin(), p.data.end());
     return Utf16ToUtf8(p.data.data(), p.data.size());
+}
+int16_t AsShort(const Prop& p) {
+    return FixedAt<int16_t>(p);
 }
 uint32_t AsLong(const Prop& p) {
     if (p.data.size() >= 4) return Rd32(p.data.data());
     if (p.data.size() >= 2) return Rd16(p.data.data());
     return p.data.empty() ? 0 : p.data[0];
 }
+float AsFloat(const Prop& p) {
+    return FixedAt<float>(p);
+}
+double AsDouble(const Prop& p) {
+    return FixedAt<double>(p);
+}
+bool AsBool(const Prop& p) {
+    return AsLong(p) != 0;
+}
 uint64_t AsI8(const Prop& p) {
     return p.data.size() >= 8 ? Rd64(p.data.data()) : AsLong(p);
+}
+Guid AsGuid(const Prop& p) {
+    Guid g;
+    if (p.data.size() >= 16) std::memcpy(g.b, p.data.data(), 16);
+    return g;
+}
+std::vector<int16_t> AsMvShort(const Prop& p) {
+    return FixedItems<int16_t>(p);
+}
+std::vector<uint32_t> AsMvLong(const Prop& p) {
+    return FixedItems<uint32_t>(p);
+}
+std::vector<double> AsMvDouble(const Prop& p) {
+    return FixedItems<double>(p);
+}
+std::vector<uint64_t> AsMvI8(const Prop& p) {
+    return FixedItems<uint64_t>(p);
+}
+std::vector<Guid> AsMvGuid(const Prop& p) {
+    std::vector<Guid> v(p.data.size() / 16);
+    for (size_t i = 0; i < v.size(); ++i) std::memcpy(v[i].b, p.data.data() + 16 * i, 16);
+    return v;
+}
+std::vector<Bytes> MvItems(const Prop& p) {
+    std::vector<Bytes> out;
+    const Bytes& d = p.data;
+    if (d.size() < 4) return out;
+    uint32_t n = Rd32(d.data());
+    if (n > (d.size() - 4) / 4) return out;
+    for (uint32_t i = 0; i < n; ++i) {
+        uint32_t a = Rd32(d.data() + 4 + 4 * i);
+        uint32_t b = i + 1 < n ? Rd32(d.data() + 8 + 4 * i) : static_cast<uint32_t>(d.size());
+        if (a > b || b > d.size()) break;
+        out.emplace_back(d.begin() + a, d.begin() + b);
+    }
+    return out;
+}
+std::vector<std::string> AsMvUtf8(const Prop& p) {
+    std::vector<std::string> out;
+    for (auto& item : MvItems(p))
+        out.push_back(ToUtf8(Prop{static_cast<uint16_t>(p.type & 0x0FFF), std::move(item)}));
+    return out;
+}
+std::vector<Bytes> AsMvBinary(const Prop& p) {
+    return MvItems(p);
 }
 
 }  // namespace pst
@@ -911,7 +1027,7 @@ constexpr size_t kIndexMax = 200;  // entries of an index node, so three spine n
 
 // Frees the internal blocks of a data tree or subnode tree, not the data they lead to.
 void FreeTreeBlocks(Ndb& db, BID bid) {
-    if (!(bid & kBidInternal)) return;
+    if (!IsInternal(bid)) return;
     Bytes b;
     std::string err;
     if (db.ReadBlock(bid, b, err) && b.size() >= 8 && b[1] >= 1) {
@@ -976,7 +1092,7 @@ struct Appender {
         if (v.size() <= kMaxAlloc) return AllocValue(v);
         NID nid = MakeNid(kNidTypeLtp, FirstFreeSubIndex(subs));
         subs[nid] = {db->WriteDataTree(v.data(), v.size()), 0};
-        return nid;
+        return nid.value();
     }
 
     // Adds an entry at a level of the right-hand spine; a full node is frozen into a value block
@@ -1039,7 +1155,7 @@ struct Appender {
         }
         if (matrixNid == 0) matrixNid = MakeNid(kNidTypeLtp, FirstFreeSubIndex(subs));
         Wr32(tcinfo.data() + 10, kBthHeaderHid);
-        Wr32(tcinfo.data() + 14, rowCount ? matrixNid : 0);
+        Wr32(tcinfo.data() + 14, rowCount ? matrixNid.value() : 0);
         Bytes b0 = SerializeHeapBlock(0, {tcinfo, bth}, kTcInfoHid);
         std::vector<BID> leaves{d.WriteExternalBlock(b0.data(), b0.size())};
         for (auto& f : frozen)
@@ -1058,10 +1174,8 @@ struct Appender {
             leaves.push_back(d.WriteExternalBlock(t.data(), t.size()));
         }
         uint64_t total = 0;
-        for (BID b : leaves) {
-            std::string e;
-            if (auto be = d.FindBlock(b, e)) total += be->cb;
-        }
+        for (BID b : leaves)
+            if (auto be = d.FindBlock(b)) total += be->cb;
         BuiltNode n;
         n.bidData = d.WriteDataTreeFromLeaves(leaves, total);
         if (rowCount) {

@@ -34,6 +34,7 @@ enum PropType : uint16_t {
     PT_BINARY = 0x0102,
     PT_MV_SHORT = 0x1002,
     PT_MV_LONG = 0x1003,
+    PT_MV_FLOAT = 0x1004,
     PT_MV_DOUBLE = 0x1005,
     PT_MV_I8 = 0x1014,
     PT_MV_STRING8 = 0x101E,
@@ -143,18 +144,53 @@ class StreamWriter {
     uint64_t total_ = 0;
 };
 
-// Encodes / decodes stored values.
-Prop MakeUnicode(const std::u16string& s);
-Prop MakeUtf8(const std::string& s);  // stored as PT_UNICODE
-Prop MakeLong(uint32_t v);
-Prop MakeBool(bool v);
-Prop MakeI8(uint64_t v, uint16_t type = PT_I8);
-Prop MakeBinary(const Bytes& b);
-Prop MakeMvUnicode(const std::vector<std::string>& utf8);
-Prop MakeMvBinary(const std::vector<Bytes>& v);
-std::string ToUtf8(const Prop& p);  // PT_UNICODE / PT_STRING8
+// A GUID in its stored form ([MS-OXCDATA] 2.5.1, little-endian Data1-3).
+struct Guid {
+    uint8_t b[16] = {};
+    bool operator<(const Guid& o) const;
+    bool operator==(const Guid& o) const;
+};
+
+// Values in their stored form, one maker and one reader per property type. Readers return 0 /
+// empty for a value of another size; multi-valued readers return the items they can decode.
+Prop MakeShort(int16_t v);                                                // PT_SHORT
+Prop MakeLong(uint32_t v);                                                // PT_LONG
+Prop MakeFloat(float v);                                                  // PT_FLOAT
+Prop MakeDouble(double v);                                                // PT_DOUBLE
+Prop MakeBool(bool v);                                                    // PT_BOOLEAN
+Prop MakeI8(uint64_t v, uint16_t type = PT_I8);                           // PT_I8, PT_CURRENCY, PT_SYSTIME
+Prop MakeTime(uint64_t filetime);                                         // PT_SYSTIME (100 ns since 1601)
+Prop MakeUnicode(const std::u16string& s);                                // PT_UNICODE
+Prop MakeUtf8(const std::string& s);                                      // PT_UNICODE from UTF-8
+Prop MakeBinary(const Bytes& b);                                          // PT_BINARY
+Prop MakeGuid(const Guid& g);                                             // PT_CLSID
+Prop MakeMvShort(const std::vector<int16_t>& v);                          // PT_MV_SHORT
+Prop MakeMvLong(const std::vector<uint32_t>& v);                          // PT_MV_LONG
+Prop MakeMvDouble(const std::vector<double>& v);                          // PT_MV_DOUBLE
+Prop MakeMvI8(const std::vector<uint64_t>& v, uint16_t type = PT_MV_I8);  // PT_MV_I8, PT_MV_SYSTIME
+Prop MakeMvTime(const std::vector<uint64_t>& filetimes);                  // PT_MV_SYSTIME
+Prop MakeMvUnicode(const std::vector<std::string>& utf8);                 // PT_MV_UNICODE
+Prop MakeMvBinary(const std::vector<Bytes>& v);                           // PT_MV_BINARY
+Prop MakeMvGuid(const std::vector<Guid>& v);                              // PT_MV_CLSID
+
+int16_t AsShort(const Prop& p);
 uint32_t AsLong(const Prop& p);
-uint64_t AsI8(const Prop& p);
+float AsFloat(const Prop& p);
+double AsDouble(const Prop& p);
+bool AsBool(const Prop& p);
+uint64_t AsI8(const Prop& p);  // also PT_SYSTIME and PT_CURRENCY
+Guid AsGuid(const Prop& p);
+std::string ToUtf8(const Prop& p);  // PT_UNICODE / PT_STRING8
+std::vector<int16_t> AsMvShort(const Prop& p);
+std::vector<uint32_t> AsMvLong(const Prop& p);
+std::vector<double> AsMvDouble(const Prop& p);
+std::vector<uint64_t> AsMvI8(const Prop& p);  // also PT_MV_SYSTIME
+std::vector<Guid> AsMvGuid(const Prop& p);
+std::vector<std::string> AsMvUtf8(const Prop& p);  // PT_MV_UNICODE / PT_MV_STRING8
+std::vector<Bytes> AsMvBinary(const Prop& p);
+// The items of a variable-size multi-valued value ([MS-PST] 2.3.3.4.2), raw.
+std::vector<Bytes> MvItems(const Prop& p);
+
 std::u16string Utf8ToUtf16(const std::string& s);
 std::string Utf16ToUtf8(const uint8_t* p, size_t bytes);
 

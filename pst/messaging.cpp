@@ -6,6 +6,8 @@
 #include <cstring>
 #include <random>
 
+#include "pst/casefold.h"
+
 namespace pst {
 
 namespace {
@@ -68,13 +70,6 @@ const Guid PSETID_Appointment = G(0x00062002, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x4
 const Guid PSETID_Task = G(0x00062003, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46});
 const Guid PS_INTERNET_HEADERS = G(0x00020386, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46});
 
-bool Guid::operator<(const Guid& o) const {
-    return std::memcmp(b, o.b, 16) < 0;
-}
-bool Guid::operator==(const Guid& o) const {
-    return std::memcmp(b, o.b, 16) == 0;
-}
-
 // ---------------------------------------------------------------- state kept per transaction
 
 struct Store::FolderState {
@@ -102,44 +97,46 @@ struct Store::NameMap {
 Store::Store() = default;
 Store::~Store() = default;
 
-std::unique_ptr<Store> Store::Create(const std::string& path, const std::string& displayName,
-                                     std::string& err) {
+Result<std::unique_ptr<Store>> Store::Create(const std::string& path, const std::string& displayName) {
+    std::string err;
     auto io = OpenPosixFile(path, true, true, err);
-    if (!io) return nullptr;
-    return CreateOn(std::move(io), displayName, err);
+    if (!io) return Fail(err);
+    return CreateOn(std::move(io), displayName);
 }
 
-std::unique_ptr<Store> Store::Open(const std::string& path, std::string& err, bool writable) {
+Result<std::unique_ptr<Store>> Store::Open(const std::string& path, bool writable) {
+    std::string err;
     auto io = OpenPosixFile(path, writable, false, err);
-    if (!io) return nullptr;
-    return OpenOn(std::move(io), writable, err);
+    if (!io) return Fail(err);
+    return OpenOn(std::move(io), writable);
 }
 
-std::unique_ptr<Store> Store::CreateOn(std::unique_ptr<FileIo> io, const std::string& displayName,
-                                       std::string& err) {
+Result<std::unique_ptr<Store>> Store::CreateOn(std::unique_ptr<FileIo> io, const std::string& displayName) {
     std::unique_ptr<Store> s(new Store());
+    std::string err;
     s->db_ = Ndb::Create(std::move(io), err);
-    if (!s->db_) return nullptr;
-    if (!s->Build(displayName, err) || !s->Init(err)) return nullptr;
+    if (!s->db_) return Fail(err);
+    if (!s->Build(displayName, err) || !s->Init(err)) return Fail(err);
     // A map with no entries is refused by some readers; Outlook's own first entries are these
     // common PSETID_Common properties (reminder and start/end of items).
     for (uint32_t lid : {0x8503u, 0x8502u, 0x8516u, 0x8517u, 0x8560u})
-        if (!s->NamedPropId({PSETID_Common, lid, {}}, err)) return nullptr;
-    if (!s->Commit(err)) return nullptr;
+        if (auto id = s->NamedPropId({PSETID_Common, lid, {}}); !id) return Fail(id.error());
+    if (auto st = s->Commit(); !st) return Fail(st.error());
     return s;
 }
 
-std::unique_ptr<Store> Store::OpenOn(std::unique_ptr<FileIo> io, bool writable, std::string& err) {
+Result<std::unique_ptr<Store>> Store::OpenOn(std::unique_ptr<FileIo> io, bool writable) {
     std::unique_ptr<Store> s(new Store());
+    std::string err;
     s->db_ = Ndb::Open(std::move(io), writable, err);
-    if (!s->db_ || !s->Init(err)) return nullptr;
+    if (!s->db_ || !s->Init(err)) return Fail(err);
     return s;
 }
 
 bool Store::Init(std::string& err) {
-    auto n = db_->FindNode(kNidMessageStore, err);
+    auto n = db_->FindNode(kNidMessageStore);
     if (!n) {
-        err = "message store node missing" + (err.empty() ? "" : ": " + err);
+        err = "message store node missing" + (n.failed() ? ": " + n.error() : "");
         return false;
     }
     PropMap p;
@@ -159,8 +156,8 @@ bool Store::Init(std::string& err) {
         return false;
     }
     ipmSubtree_ = Rd32(sub->second.data.data() + 20);
-    if (!db_->FindNode(kNidRootFolder, err)) {
-        err = "root folder missing";
+    if (auto root = db_->FindNode(kNidRootFolder); !root) {
+        err = "root folder missing" + (root.failed() ? ": " + root.error() : "");
         return false;
     }
     return true;
@@ -168,7 +165,7 @@ bool Store::Init(std::string& err) {
 
 std::string Store::DisplayName() const {
     std::string err;
-    auto n = db_->FindNode(kNidMessageStore, err);
+    auto n = db_->FindNode(kNidMessageStore);
     PropMap p;
     if (!n || !ReadPc(*db_, n->bidData, n->bidSub, p, err)) return {};
     auto it = p.find(PidTagDisplayName);
@@ -179,7 +176,7 @@ Bytes Store::EntryIdOf(NID nid) const {
     // [MS-PST] 2.4.3.3: four flag bytes, the store's record key, the NID.
     Bytes e(24, 0);
     std::memcpy(e.data() + 4, recordKey_.data(), 16);
-    Wr32(e.data() + 20, nid);
+    Wr32(e.data() + 20, nid.value());
     return e;
 }
 
@@ -269,7 +266,7 @@ bool Store::Build(const std::string& displayName, std::string& err) {
             if (c.parent != f.nid || c.nid == f.nid) continue;
             subs = true;
             TcRow r;
-            r.rowId = c.nid;
+            r.rowId = c.nid.value();
             r.props[PidTagDisplayName] = MakeUtf8(c.name);
             r.props[PidTagContentCount] = MakeLong(0);
             r.props[PidTagContentUnreadCount] = MakeLong(0);
@@ -287,7 +284,7 @@ bool Store::Build(const std::string& displayName, std::string& err) {
     TcRow recv;
     recv.rowId = 1;
     recv.props[PidTagMessageClass] = MakeUtf8("");
-    recv.props[0x6605] = MakeLong(kNidRootFolder);
+    recv.props[0x6605] = MakeLong(kNidRootFolder.value());
     putTable(0x62B, kReceiveCols, {recv});
     if (db.failed()) {
         err = db.failure();
@@ -301,9 +298,9 @@ bool Store::Build(const std::string& displayName, std::string& err) {
 Store::FolderState* Store::LoadFolder(NID nid, std::string& err) {
     auto it = folders_.find(nid);
     if (it != folders_.end()) return it->second.get();
-    auto n = db_->FindNode(nid, err);
+    auto n = db_->FindNode(nid);
     if (!n) {
-        if (err.empty()) err = "folder " + std::to_string(nid) + " not found";
+        err = n.failed() ? n.error() : "folder " + ToString(nid) + " not found";
         return nullptr;
     }
     uint8_t t = NidTypeOf(nid);
@@ -316,9 +313,9 @@ Store::FolderState* Store::LoadFolder(NID nid, std::string& err) {
     if (!ReadPc(*db_, n->bidData, n->bidSub, f->pc, err)) return nullptr;
     // Contents tables can be huge: only their columns are read; new rows are appended at commit.
     auto loadTable = [&](uint8_t type, Table& tbl, const std::vector<uint32_t>& cols) -> bool {
-        auto tn = db_->FindNode(SiblingTable(nid, type), err);
+        auto tn = db_->FindNode(SiblingTable(nid, type));
         if (!tn) {
-            if (!err.empty()) return false;
+            if (tn.failed()) return err = tn.error(), false;
             tbl = MakeTableLayout(cols);
             return true;
         }
@@ -346,49 +343,80 @@ FolderInfo InfoFrom(NID nid, const PropMap& p) {
     return fi;
 }
 
-std::string Lower(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 }  // namespace
 
-std::optional<FolderInfo> Store::GetFolder(NID folder, std::string& err) {
+std::u16string FoldCase(std::u16string s) {
+    for (auto& c : s) {
+        // Runs are sorted by their first code point; the table is small enough to scan.
+        for (const CaseRun& r : kLowerRuns) {
+            if (c < r.first) break;
+            if (c <= r.last && (c - r.first) % r.stride == 0) {
+                c = static_cast<char16_t>(c + r.delta);
+                break;
+            }
+        }
+    }
+    return s;
+}
+
+bool SameFolderName(const std::string& a, const std::string& b) {
+    return a == b || FoldCase(Utf8ToUtf16(a)) == FoldCase(Utf8ToUtf16(b));
+}
+
+Result<FolderInfo> Store::GetFolder(NID folder) {
+    std::string err;
+    if (auto n = db_->FindNode(folder); !n)
+        return n.failed() ? Result<FolderInfo>(Fail(n.error())) : kNotThere;
     FolderState* f = LoadFolder(folder, err);
-    if (!f) return std::nullopt;
+    if (!f) return Fail(err);
     return InfoFrom(folder, f->pc);
 }
 
-bool Store::Subfolders(NID folder, std::vector<FolderInfo>& out, std::string& err) {
-    out.clear();
+Result<std::vector<FolderInfo>> Store::Subfolders(NID folder) {
+    std::string err;
     FolderState* f = LoadFolder(folder, err);
-    if (!f) return false;
+    if (!f) return Fail(err);
+    std::vector<FolderInfo> out;
     for (auto& r : f->hier.rows) out.push_back(InfoFrom(r.rowId, r.props));
-    return true;
+    return out;
 }
 
-std::optional<FolderInfo> Store::FindSubfolder(NID parent, const std::string& name, std::string& err) {
-    std::vector<FolderInfo> subs;
-    if (!Subfolders(parent, subs, err)) return std::nullopt;
+Result<FolderInfo> Store::FindSubfolder(NID parent, const std::string& name) {
+    auto subs = Subfolders(parent);
+    if (!subs) return Fail(subs.error());
     // Outlook treats folder names without regard to case.
-    for (auto& s : subs)
-        if (Lower(s.name) == Lower(name)) return s;
-    return std::nullopt;
+    std::u16string want = FoldCase(Utf8ToUtf16(name));
+    for (auto& s : *subs)
+        if (FoldCase(Utf8ToUtf16(s.name)) == want) return s;
+    return kNotThere;
 }
 
-std::optional<NID> Store::AddFolder(NID parent, const std::string& name, const std::string& containerClass,
-                                    std::string& err) {
-    if (name.empty()) {
-        err = "folder name is empty";
-        return std::nullopt;
+namespace {
+// Outlook shows a folder without PR_CONTAINER_CLASS as a mail folder.
+std::string EffectiveClass(const std::string& cls) {
+    return cls.empty() ? "IPF.Note" : cls;
+}
+}  // namespace
+
+Result<NID> Store::AddFolder(NID parent, const std::string& name, const std::string& containerClass) {
+    if (name.empty()) return Fail("folder name is empty");
+    auto existing = FindSubfolder(parent, name);
+    if (existing.failed()) return Fail(existing.error());
+    if (existing) {
+        if (!SameFolderName(EffectiveClass(existing->containerClass), EffectiveClass(containerClass)))
+            return Fail("folder \"" + existing->name + "\" exists with container class \"" +
+                        EffectiveClass(existing->containerClass) + "\", not \"" +
+                        EffectiveClass(containerClass) + "\"");
+        return existing->nid;
     }
-    if (auto existing = FindSubfolder(parent, name, err)) return existing->nid;
-    if (!err.empty()) return std::nullopt;
+    std::string err;
     FolderState* p = LoadFolder(parent, err);
-    if (!p) return std::nullopt;
-    if (NidTypeOf(parent) != kNidTypeNormalFolder) {
-        err = "cannot add a folder under a search folder";
-        return std::nullopt;
-    }
+    if (!p) return Fail(err);
+    if (NidTypeOf(parent) != kNidTypeNormalFolder) return Fail("cannot add a folder under a search folder");
+    // The grandparent's hierarchy row shows the parent's subfolder flag.
+    FolderState* gp = nullptr;
+    if (p->node.nidParent && p->node.nidParent != parent && !(gp = LoadFolder(p->node.nidParent, err)))
+        return Fail(err);
     NID nid = db_->AllocNid(kNidTypeNormalFolder);
     for (uint8_t t : {kNidTypeHierarchyTable, kNidTypeContentsTable, kNidTypeAssocContentsTable})
         db_->ReserveNidIndex(t, NidIndexOf(nid));
@@ -404,7 +432,7 @@ std::optional<NID> Store::AddFolder(NID parent, const std::string& name, const s
     f->assoc = MakeTableLayout(kAssocCols);
     f->pcDirty = f->hierDirty = f->contentsDirty = f->assocDirty = true;
     TcRow row;
-    row.rowId = nid;
+    row.rowId = nid.value();
     for (uint16_t id : {PidTagDisplayName, PidTagContentCount, PidTagContentUnreadCount, PidTagSubfolders,
                         PidTagContainerClass})
         if (auto it = f->pc.find(id); it != f->pc.end()) row.props[id] = it->second;
@@ -413,14 +441,10 @@ std::optional<NID> Store::AddFolder(NID parent, const std::string& name, const s
     p->pc[PidTagSubfolders] = MakeBool(true);
     p->pcDirty = true;
     folders_[nid] = std::move(f);
-    // The grandparent's hierarchy row shows the parent's subfolder flag.
-    if (p->node.nidParent && p->node.nidParent != parent) {
-        if (FolderState* gp = LoadFolder(p->node.nidParent, err)) {
-            for (auto& r : gp->hier.rows)
-                if (r.rowId == parent) r.props[PidTagSubfolders] = MakeBool(true);
-            gp->hierDirty = true;
-        }
-        err.clear();
+    if (gp) {
+        for (auto& r : gp->hier.rows)
+            if (r.rowId == parent.value()) r.props[PidTagSubfolders] = MakeBool(true);
+        gp->hierDirty = true;
     }
     return nid;
 }
@@ -505,7 +529,7 @@ bool Store::WriteMessage(const NewMessage& msg, PropMap* finalProps, BuiltNode& 
                 NID enid = MakeNid(kNidTypeNormalMessage, 1);
                 asubs[enid] = {eb.bidData, eb.bidSub};
                 Prop obj{PT_OBJECT, Bytes(8)};
-                Wr32(obj.data.data(), enid);
+                Wr32(obj.data.data(), enid.value());
                 Wr32(obj.data.data() + 4, static_cast<uint32_t>(esize));
                 ap[PidTagAttachDataBinary] = obj;
                 ap[PidTagAttachMethod] = MakeLong(kAttachEmbeddedMessage);
@@ -539,7 +563,7 @@ bool Store::WriteMessage(const NewMessage& msg, PropMap* finalProps, BuiltNode& 
             ap.erase(PidTagAttachDataBinary);
             subs[anid] = {ab.bidData, ab.bidSub};
             TcRow row;
-            row.rowId = anid;
+            row.rowId = anid.value();
             row.props = ap;
             at.rows.push_back(std::move(row));
             total += dataSize;
@@ -566,26 +590,28 @@ bool Store::WriteMessage(const NewMessage& msg, PropMap* finalProps, BuiltNode& 
     return true;
 }
 
-std::optional<NID> Store::AddMessage(NID folder, const NewMessage& msg, std::string& err) {
+Result<NID> Store::AddMessage(NID folder, const NewMessage& msg) {
+    std::string err;
     FolderState* f = LoadFolder(folder, err);
-    if (!f) return std::nullopt;
-    if (NidTypeOf(folder) != kNidTypeNormalFolder) {
-        err = "cannot add a message to a search folder";
-        return std::nullopt;
-    }
-    if (!ValidMessage(msg, 0, err)) return std::nullopt;
+    if (!f) return Fail(err);
+    if (NidTypeOf(folder) != kNidTypeNormalFolder) return Fail("cannot add a message to a search folder");
+    if (!ValidMessage(msg, 0, err)) return Fail(err);
+    // The parent's hierarchy row repeats the folder's counts.
+    FolderState* parent = nullptr;
+    if (!msg.associated && f->node.nidParent != folder && !(parent = LoadFolder(f->node.nidParent, err)))
+        return Fail(err);
     NID nid = db_->AllocNid(msg.associated ? kNidTypeAssocMessage : kNidTypeNormalMessage);
     BuiltNode b;
     uint64_t size = 0;
     PropMap props;
-    if (!WriteMessage(msg, &props, b, size, err)) return std::nullopt;
+    if (!WriteMessage(msg, &props, b, size, err)) return Fail(err);
     db_->PutNode({nid, b.bidData, b.bidSub, folder});
     // The folder's table row repeats the summary properties of the message.
     bool read = AsLong(props[PidTagMessageFlags]) & kMsgFlagRead;
     props[PidTagLtpRowVer] = MakeLong(++db_->mutableHeader().dwUnique);
     // Only the table's columns are kept: a folder of many messages must not hold their bodies.
     TcRow row;
-    row.rowId = nid;
+    row.rowId = nid.value();
     for (auto& c : (msg.associated ? f->assoc : f->contents).cols) {
         auto it = props.find(static_cast<uint16_t>(c.tag >> 16));
         if (it != props.end() && it->second.type == (c.tag & 0xFFFF)) row.props.insert(*it);
@@ -599,33 +625,33 @@ std::optional<NID> Store::AddMessage(NID folder, const NewMessage& msg, std::str
         f->pc[PidTagContentCount] = MakeLong(AsLong(f->pc[PidTagContentCount]) + 1);
         if (!read) f->pc[PidTagContentUnreadCount] = MakeLong(AsLong(f->pc[PidTagContentUnreadCount]) + 1);
         f->pcDirty = true;
-        if (FolderState* p = f->node.nidParent != folder ? LoadFolder(f->node.nidParent, err) : nullptr) {
-            for (auto& r : p->hier.rows) {
-                if (r.rowId != folder) continue;
+        if (parent) {
+            for (auto& r : parent->hier.rows) {
+                if (r.rowId != folder.value()) continue;
                 r.props[PidTagContentCount] = f->pc[PidTagContentCount];
                 r.props[PidTagContentUnreadCount] = f->pc[PidTagContentUnreadCount];
-                p->hierDirty = true;
+                parent->hierDirty = true;
             }
         }
-        err.clear();
     }
     return nid;
 }
 
-bool Store::Messages(NID folder, std::vector<NID>& out, std::string& err, bool associated) {
-    out.clear();
+Result<std::vector<NID>> Store::Messages(NID folder, bool associated) {
+    std::string err;
     FolderState* f = LoadFolder(folder, err);
-    if (!f) return false;
-    auto tn = db_->FindNode(
-        SiblingTable(folder, associated ? kNidTypeAssocContentsTable : kNidTypeContentsTable), err);
+    if (!f) return Fail(err);
+    std::vector<NID> out;
+    auto tn =
+        db_->FindNode(SiblingTable(folder, associated ? kNidTypeAssocContentsTable : kNidTypeContentsTable));
+    if (tn.failed()) return Fail(tn.error());
     if (tn) {
         Table t;
-        if (!ReadTc(*db_, tn->bidData, tn->bidSub, t, err)) return false;
+        if (!ReadTc(*db_, tn->bidData, tn->bidSub, t, err)) return Fail(err);
         for (auto& r : t.rows) out.push_back(r.rowId);
     }
-    err.clear();
     for (auto& r : (associated ? f->assoc : f->contents).rows) out.push_back(r.rowId);
-    return true;
+    return out;
 }
 
 bool Store::ReadMessageNode(BID bidData, BID bidSub, MessageData& out, int depth, std::string& err) {
@@ -673,14 +699,13 @@ bool Store::ReadMessageNode(BID bidData, BID bidSub, MessageData& out, int depth
     return true;
 }
 
-bool Store::ReadMessage(NID message, MessageData& out, std::string& err) {
-    out = MessageData{};
-    auto n = db_->FindNode(message, err);
-    if (!n) {
-        if (err.empty()) err = "message not found";
-        return false;
-    }
-    return ReadMessageNode(n->bidData, n->bidSub, out, 0, err);
+Result<MessageData> Store::ReadMessage(NID message) {
+    auto n = db_->FindNode(message);
+    if (!n) return n.failed() ? Result<MessageData>(Fail(n.error())) : kNotThere;
+    MessageData out;
+    std::string err;
+    if (!ReadMessageNode(n->bidData, n->bidSub, out, 0, err)) return Fail(err);
+    return out;
 }
 
 // ---------------------------------------------------------------- commit
@@ -689,8 +714,7 @@ bool Store::FlushFolders(std::string& err) {
     Ndb& db = *db_;
     for (auto& [nid, f] : folders_) {
         auto replace = [&](NID tnid, const Table& t) {
-            std::string e;
-            if (auto old = db.FindNode(tnid, e)) {
+            if (auto old = db.FindNode(tnid)) {
                 db.FreeBlockTree(old->bidData);
                 db.FreeBlockTree(old->bidSub);
             }
@@ -699,8 +723,8 @@ bool Store::FlushFolders(std::string& err) {
         };
         if (f->hierDirty) replace(SiblingTable(nid, kNidTypeHierarchyTable), f->hier);
         auto append = [&](NID tnid, const Table& t) -> bool {
-            std::string e;
-            auto old = db.FindNode(tnid, e);
+            auto old = db.FindNode(tnid);
+            if (old.failed()) return err = old.error(), false;
             BuiltNode b;
             if (!AppendTcRows(db, old ? old->bidData : 0, old ? old->bidSub : 0, t, t.rows, b, err))
                 return false;
@@ -725,8 +749,9 @@ bool Store::FlushFolders(std::string& err) {
     return true;
 }
 
-bool Store::Commit(std::string& err) {
-    if (!FlushFolders(err)) return false;
+Status Store::Commit() {
+    std::string err;
+    if (!FlushFolders(err)) return Fail(err);
     if (names_ && names_->dirty) {
         // Rebuild the map node from the entries ([MS-PST] 2.4.7).
         PropMap p = names_->other;
@@ -762,32 +787,29 @@ bool Store::Commit(std::string& err) {
         for (auto it = p.begin(); it != p.end();)
             it = (it->first >= 0x1000 && it->first < 0x1000 + 251) ? p.erase(it) : std::next(it);
         for (auto& [id, b] : buckets) p[id] = MakeBinary(b);
-        if (auto old = db_->FindNode(kNidNameToIdMap, err)) {
+        if (auto old = db_->FindNode(kNidNameToIdMap)) {
             db_->FreeBlockTree(old->bidData);
             db_->FreeBlockTree(old->bidSub);
         }
-        err.clear();
         auto b = BuildPc(*db_, p);
         db_->PutNode({kNidNameToIdMap, b.bidData, b.bidSub, 0});
     }
     if (!pendingStoreProps_.empty()) {
-        auto n = db_->FindNode(kNidMessageStore, err);
+        auto n = db_->FindNode(kNidMessageStore);
         PropMap p;
-        if (!n || !ReadPc(*db_, n->bidData, n->bidSub, p, err)) {
-            if (err.empty()) err = "message store missing";
-            return false;
-        }
+        if (!n) return Fail(n.failed() ? n.error() : "message store missing");
+        if (!ReadPc(*db_, n->bidData, n->bidSub, p, err)) return Fail(err);
         for (auto& [id, v] : pendingStoreProps_) p[id] = v;
         db_->FreeBlockTree(n->bidData);
         db_->FreeBlockTree(n->bidSub);
         auto b = BuildPc(*db_, p);
         db_->PutNode({kNidMessageStore, b.bidData, b.bidSub, 0});
     }
-    if (!db_->Commit(err)) return false;
+    if (!db_->Commit(err)) return Fail(err);
     folders_.clear();
     pendingStoreProps_.clear();
     if (names_) names_->dirty = false;
-    return true;
+    return {};
 }
 
 }  // namespace pst
@@ -799,9 +821,9 @@ namespace pst {
 bool Store::LoadNameMap(std::string& err) {
     if (names_) return true;
     auto nm = std::make_unique<NameMap>();
-    auto n = db_->FindNode(kNidNameToIdMap, err);
+    auto n = db_->FindNode(kNidNameToIdMap);
     if (!n) {
-        if (err.empty()) err = "name-to-ID map missing";
+        err = n.failed() ? n.error() : "name-to-ID map missing";
         return false;
     }
     PropMap p;
@@ -841,8 +863,9 @@ bool Store::LoadNameMap(std::string& err) {
     return true;
 }
 
-std::optional<uint16_t> Store::NamedPropId(const NamedProp& np, std::string& err) {
-    if (!LoadNameMap(err)) return std::nullopt;
+Result<uint16_t> Store::NamedPropId(const NamedProp& np) {
+    std::string err;
+    if (!LoadNameMap(err)) return Fail(err);
     uint16_t gi;
     if (np.guid == PS_MAPI) {
         gi = 1;
@@ -864,17 +887,16 @@ std::optional<uint16_t> Store::NamedPropId(const NamedProp& np, std::string& err
         if ((np.lid && e.lid == *np.lid) || (!np.lid && e.name == name))
             return static_cast<uint16_t>(0x8000 + e.propIdx);
     }
-    if (maxIdx >= 0x7FFF) {
-        err = "name-to-ID map is full";
-        return std::nullopt;
-    }
+    if (maxIdx >= 0x7FFF) return Fail("name-to-ID map is full");
     names_->entries.push_back({gi, !np.lid, np.lid.value_or(0), name, maxIdx});
     names_->dirty = true;
     return static_cast<uint16_t>(0x8000 + maxIdx);
 }
 
-std::optional<NamedProp> Store::NameOf(uint16_t propId, std::string& err) {
-    if (propId < 0x8000 || !LoadNameMap(err)) return std::nullopt;
+Result<NamedProp> Store::NameOf(uint16_t propId) {
+    std::string err;
+    if (propId < 0x8000) return kNotThere;
+    if (!LoadNameMap(err)) return Fail(err);
     for (auto& e : names_->entries) {
         if (e.propIdx != propId - 0x8000) continue;
         NamedProp np;
@@ -897,20 +919,27 @@ std::optional<NamedProp> Store::NameOf(uint16_t propId, std::string& err) {
         }
         return np;
     }
-    return std::nullopt;
+    return kNotThere;
 }
 
 // ---------------------------------------------------------------- default folders
 
-bool Store::SetDefaultFolder(DefaultFolder kind, NID folder, std::string& err) {
+Status Store::SetDefaultFolder(DefaultFolder kind, NID folder) {
+    std::string err;
+    if (!SetDefault(kind, folder, err)) return Fail(err);
+    return {};
+}
+
+bool Store::SetDefault(DefaultFolder kind, NID folder, std::string& err) {
     if (!LoadFolder(folder, err)) return false;
     Bytes eid = EntryIdOf(folder);
-    auto n = db_->FindNode(kNidMessageStore, err);
+    auto n = db_->FindNode(kNidMessageStore);
     PropMap store;
-    if (!n || !ReadPc(*db_, n->bidData, n->bidSub, store, err)) {
-        if (err.empty()) err = "message store missing";
+    if (!n) {
+        err = n.failed() ? n.error() : "message store missing";
         return false;
     }
+    if (!ReadPc(*db_, n->bidData, n->bidSub, store, err)) return false;
     for (auto& [id, v] : pendingStoreProps_) store[id] = v;
     uint32_t mask = store.count(0x35DF) ? AsLong(store[0x35DF]) : 0;
     auto setStore = [&](uint16_t id, uint32_t bit) {
@@ -918,15 +947,16 @@ bool Store::SetDefaultFolder(DefaultFolder kind, NID folder, std::string& err) {
         pendingStoreProps_[0x35DF] = MakeLong(mask | bit);
     };
     // Properties Outlook reads from the root folder and from the Inbox.
-    NID inbox = 0;
-    if (auto rn = db_->FindNode(0x62B, err)) {
+    NID inbox;
+    auto rn = db_->FindNode(0x62B);
+    if (rn.failed()) return err = rn.error(), false;
+    if (rn) {
         Table t;
-        if (ReadTc(*db_, rn->bidData, rn->bidSub, t, err))
-            for (auto& r : t.rows)
-                if (r.props.count(0x6605) && AsLong(r.props[0x6605]) != kNidRootFolder)
-                    inbox = AsLong(r.props[0x6605]);
+        if (!ReadTc(*db_, rn->bidData, rn->bidSub, t, err)) return false;
+        for (auto& r : t.rows)
+            if (r.props.count(0x6605) && AsLong(r.props[0x6605]) != kNidRootFolder.value())
+                inbox = AsLong(r.props[0x6605]);
     }
-    err.clear();
     auto setOnRootAndInbox = [&](uint16_t id, const Prop& v) -> bool {
         for (NID target : {kNidRootFolder, inbox}) {
             if (!target) continue;
@@ -957,13 +987,12 @@ bool Store::SetDefaultFolder(DefaultFolder kind, NID folder, std::string& err) {
     };
     switch (kind) {
         case DefaultFolder::Inbox: {
-            auto rn = db_->FindNode(0x62B, err);
             Table t = MakeTableLayout(kReceiveCols);
             for (const char* cls : {"", "IPM", "REPORT.IPM"}) {
                 TcRow r;
                 r.rowId = static_cast<uint32_t>(t.rows.size() + 1);
                 r.props[PidTagMessageClass] = MakeUtf8(cls);
-                r.props[0x6605] = MakeLong(folder);
+                r.props[0x6605] = MakeLong(folder.value());
                 t.rows.push_back(r);
             }
             if (rn) {

@@ -65,11 +65,6 @@ enum : uint16_t {
 constexpr uint32_t kAttachByValue = 1, kAttachEmbeddedMessage = 5;
 constexpr uint32_t kMsgFlagRead = 0x1, kMsgFlagUnmodified = 0x2, kMsgFlagHasAttach = 0x10;
 
-struct Guid {
-    uint8_t b[16] = {};
-    bool operator<(const Guid& o) const;
-    bool operator==(const Guid& o) const;
-};
 extern const Guid PS_MAPI, PS_PUBLIC_STRINGS, PSETID_Common, PSETID_Address, PSETID_Appointment, PSETID_Task,
     PS_INTERNET_HEADERS;
 
@@ -101,7 +96,7 @@ struct NewMessage {
 };
 
 struct FolderInfo {
-    NID nid = 0;
+    NID nid;
     std::string name;
     std::string containerClass;
     uint32_t contentCount = 0, unreadCount = 0;
@@ -140,15 +135,16 @@ enum class DefaultFolder {
     ServerFailures
 };
 
+// Every call returns Result<T> (a value, "not there" for lookups, or a failure with its text) or
+// Status; nothing throws. See docs/pst.md, "Error contract".
 class Store {
   public:
     ~Store();
-    static std::unique_ptr<Store> Create(const std::string& path, const std::string& displayName,
-                                         std::string& err);
-    static std::unique_ptr<Store> Open(const std::string& path, std::string& err, bool writable = true);
-    static std::unique_ptr<Store> CreateOn(std::unique_ptr<FileIo> io, const std::string& displayName,
-                                           std::string& err);
-    static std::unique_ptr<Store> OpenOn(std::unique_ptr<FileIo> io, bool writable, std::string& err);
+    static Result<std::unique_ptr<Store>> Create(const std::string& path, const std::string& displayName);
+    static Result<std::unique_ptr<Store>> Open(const std::string& path, bool writable = true);
+    static Result<std::unique_ptr<Store>> CreateOn(std::unique_ptr<FileIo> io,
+                                                   const std::string& displayName);
+    static Result<std::unique_ptr<Store>> OpenOn(std::unique_ptr<FileIo> io, bool writable);
 
     NID Root() const { return kNidRootFolder; }
     NID IpmSubtree() const { return ipmSubtree_; }
@@ -156,23 +152,28 @@ class Store {
     const Bytes& RecordKey() const { return recordKey_; }
     Bytes EntryIdOf(NID nid) const;
 
-    bool Subfolders(NID folder, std::vector<FolderInfo>& out, std::string& err);
-    std::optional<FolderInfo> FindSubfolder(NID parent, const std::string& name, std::string& err);
-    std::optional<FolderInfo> GetFolder(NID folder, std::string& err);
-    // Adds a folder under parent; an existing folder of the same name is returned instead.
-    std::optional<NID> AddFolder(NID parent, const std::string& name, const std::string& containerClass,
-                                 std::string& err);
-    std::optional<NID> AddMessage(NID folder, const NewMessage& msg, std::string& err);
-    bool Messages(NID folder, std::vector<NID>& out, std::string& err, bool associated = false);
-    bool ReadMessage(NID message, MessageData& out, std::string& err);
+    Result<std::vector<FolderInfo>> Subfolders(NID folder);
+    // Not there when parent has no subfolder of that name (compared as Outlook does, ignoring case).
+    Result<FolderInfo> FindSubfolder(NID parent, const std::string& name);
+    // Not there when no folder has that NID.
+    Result<FolderInfo> GetFolder(NID folder);
+    // Adds a folder under parent. A folder of that name that exists already is returned when its
+    // container class is the one asked for (a folder without one counts as "IPF.Note"); with
+    // another class the call fails and says which class it has.
+    Result<NID> AddFolder(NID parent, const std::string& name, const std::string& containerClass);
+    Result<NID> AddMessage(NID folder, const NewMessage& msg);
+    Result<std::vector<NID>> Messages(NID folder, bool associated = false);
+    // Not there when no message has that NID.
+    Result<MessageData> ReadMessage(NID message);
     // Marks a folder as one of Outlook's default folders (entry IDs where Outlook looks for them).
-    bool SetDefaultFolder(DefaultFolder kind, NID folder, std::string& err);
+    Status SetDefaultFolder(DefaultFolder kind, NID folder);
 
     // Maps a named property to its property ID (0x8000 and up), adding it to the map if new.
-    std::optional<uint16_t> NamedPropId(const NamedProp& np, std::string& err);
-    std::optional<NamedProp> NameOf(uint16_t propId, std::string& err);
+    Result<uint16_t> NamedPropId(const NamedProp& np);
+    // Not there for a property ID that names no named property.
+    Result<NamedProp> NameOf(uint16_t propId);
 
-    bool Commit(std::string& err);
+    Status Commit();
     Ndb& ndb() { return *db_; }
 
   private:
@@ -186,15 +187,21 @@ class Store {
                       std::string& err);
     bool ReadMessageNode(BID bidData, BID bidSub, MessageData& out, int depth, std::string& err);
     bool LoadNameMap(std::string& err);
+    bool SetDefault(DefaultFolder kind, NID folder, std::string& err);
     bool FlushFolders(std::string& err);
     bool UpdateStoreProps(const PropMap& add, std::string& err);
 
     std::unique_ptr<Ndb> db_;
-    NID ipmSubtree_ = 0;
+    NID ipmSubtree_;
     Bytes recordKey_;
     std::map<NID, std::unique_ptr<FolderState>> folders_;
     std::unique_ptr<NameMap> names_;
     PropMap pendingStoreProps_;
 };
+
+// Folder names as Outlook compares them: equal without regard to case, in all of Unicode's
+// simple case mappings (not only ASCII).
+bool SameFolderName(const std::string& a, const std::string& b);
+std::u16string FoldCase(std::u16string s);
 
 }  // namespace pst

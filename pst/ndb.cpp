@@ -101,9 +101,9 @@ std::vector<uint8_t> SpecialPages(uint64_t k) {
 void SealPage(uint8_t* page, uint8_t ptype, uint64_t ib, BID bid, bool sig) {
     page[496] = ptype;
     page[497] = ptype;
-    Wr16(page + 498, sig ? ComputeSig(ib, bid) : 0);
+    Wr16(page + 498, sig ? ComputeSig(ib, bid.value()) : 0);
     Wr32(page + 500, ComputeCrc(page, 496));
-    Wr64(page + 504, bid);
+    Wr64(page + 504, bid.value());
 }
 
 }  // namespace
@@ -123,6 +123,17 @@ void PermuteEncode(uint8_t* data, size_t n) {
 }
 void PermuteDecode(uint8_t* data, size_t n) {
     for (size_t i = 0; i < n; ++i) data[i] = kPermuteI[data[i]];
+}
+
+std::string ToString(NID nid) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%X", nid.value());
+    return buf;
+}
+std::string ToString(BID bid) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(bid.value()));
+    return buf;
 }
 
 uint64_t IntervalBase(uint64_t k) {
@@ -231,9 +242,9 @@ void SerializeHeader(const Header& h, uint8_t* p) {
     Wr64(p + 192, h.ibAMapLast);
     Wr64(p + 200, h.cbAMapFree);
     Wr64(p + 208, h.cbPMapFree);
-    Wr64(p + 216, h.nbt.bid);
+    Wr64(p + 216, h.nbt.bid.value());
     Wr64(p + 224, h.nbt.ib);
-    Wr64(p + 232, h.bbt.bid);
+    Wr64(p + 232, h.bbt.bid.value());
     Wr64(p + 240, h.bbt.ib);
     p[248] = h.fAMapValid;
     std::memcpy(p + 256, h.rgbFM, 128);
@@ -296,7 +307,7 @@ bool BTree::ReadPage(const Bref& ref, int expectLevel, Node& out, std::string& e
         err = "B-tree page at " + std::to_string(ref.ib) + " has an unexpected BID";
         return false;
     }
-    if (Rd16(page + 498) != ComputeSig(ref.ib, ref.bid)) {
+    if (Rd16(page + 498) != ComputeSig(ref.ib, ref.bid.value())) {
         err = "B-tree page at " + std::to_string(ref.ib) + " has a wrong signature";
         return false;
     }
@@ -544,7 +555,7 @@ bool BTree::FlushNode(Node& n, std::string& err) {
     for (size_t i = 0; i < n.kids.size(); ++i) {
         if (n.kids[i] && n.kids[i]->dirty) {
             if (!FlushNode(*n.kids[i], err)) return false;
-            n.ents[i].v1 = n.kids[i]->ref.bid;
+            n.ents[i].v1 = n.kids[i]->ref.bid.value();
             n.ents[i].v2 = n.kids[i]->ref.ib;
         }
     }
@@ -774,7 +785,7 @@ void Ndb::FreeSpace(uint64_t ib, size_t size) {
 }
 
 BID Ndb::NextBid(bool internal) {
-    BID b = header_.bidNextB;
+    uint64_t b = header_.bidNextB;
     header_.bidNextB += 4;
     return internal ? (b | kBidInternal) : b;
 }
@@ -790,20 +801,20 @@ void Ndb::ReserveNidIndex(uint8_t type, uint32_t index) {
 }
 
 BID Ndb::WriteBlock(const uint8_t* data, size_t n, bool internal) {
-    size_t total = (n + 16 + 63) & ~size_t(63);
+    size_t total = BlockExtent(n);
     Bytes buf(total, 0);
     if (n > 0) std::memcpy(buf.data(), data, n);
     if (!internal && header_.bCryptMethod == 1) PermuteEncode(buf.data(), n);
     BID bid = NextBid(internal);
-    uint64_t ib = Allocate(total, 64);
-    uint8_t* t = buf.data() + total - 16;
+    uint64_t ib = Allocate(total, kBlockAlign);
+    uint8_t* t = buf.data() + total - kBlockTrailerSize;
     Wr16(t, static_cast<uint16_t>(n));
-    Wr16(t + 2, ComputeSig(ib, bid));
+    Wr16(t + 2, ComputeSig(ib, bid.value()));
     Wr32(t + 4, ComputeCrc(buf.data(), n));
-    Wr64(t + 8, bid);
+    Wr64(t + 8, bid.value());
     WriteRaw(ib, buf.data(), total);
     BtEntry e;
-    e.key = bid;
+    e.key = bid.value();
     e.v1 = ib;
     e.v4 = static_cast<uint16_t>(n);
     e.v3 = 2;  // one reference from the owning node, one held by the store, as Outlook counts
@@ -825,7 +836,7 @@ BID Ndb::WriteDataTreeFromLeaves(const std::vector<BID>& leaves, uint64_t total)
         x[1] = level;
         Wr16(x.data() + 2, static_cast<uint16_t>(n));
         Wr32(x.data() + 4, static_cast<uint32_t>(bytes));
-        for (size_t i = 0; i < n; ++i) Wr64(x.data() + 8 + 8 * i, b[i]);
+        for (size_t i = 0; i < n; ++i) Wr64(x.data() + 8 + 8 * i, b[i].value());
         return WriteBlock(x.data(), x.size(), true);
     };
     if (leaves.size() <= kPer) return xblock(1, leaves.data(), leaves.size(), total);
@@ -868,9 +879,9 @@ BID Ndb::WriteSubnodeTree(const std::map<NID, std::pair<BID, BID>>& subs) {
         Wr16(b.data() + 2, static_cast<uint16_t>(n));
         for (size_t j = 0; j < n; ++j) {
             auto& [nid, d, s] = all[i + j];
-            Wr64(b.data() + 8 + 24 * j, nid);
-            Wr64(b.data() + 16 + 24 * j, d);
-            Wr64(b.data() + 24 + 24 * j, s);
+            Wr64(b.data() + 8 + 24 * j, nid.value());
+            Wr64(b.data() + 16 + 24 * j, d.value());
+            Wr64(b.data() + 24 + 24 * j, s.value());
         }
         level.emplace_back(std::get<0>(all[i]), WriteBlock(b.data(), b.size(), true));
     }
@@ -884,33 +895,36 @@ BID Ndb::WriteSubnodeTree(const std::map<NID, std::pair<BID, BID>>& subs) {
     b[1] = 1;
     Wr16(b.data() + 2, static_cast<uint16_t>(level.size()));
     for (size_t j = 0; j < level.size(); ++j) {
-        Wr64(b.data() + 8 + 16 * j, level[j].first);
-        Wr64(b.data() + 16 + 16 * j, level[j].second);
+        Wr64(b.data() + 8 + 16 * j, level[j].first.value());
+        Wr64(b.data() + 16 + 16 * j, level[j].second.value());
     }
     return WriteBlock(b.data(), b.size(), true);
 }
 
 void Ndb::PutNode(const NodeEntry& n) {
     BtEntry e;
-    e.key = n.nid;
-    e.v1 = n.bidData;
-    e.v2 = n.bidSub;
-    e.v3 = n.nidParent;
+    e.key = n.nid.value();
+    e.v1 = n.bidData.value();
+    e.v2 = n.bidSub.value();
+    e.v3 = n.nidParent.value();
     std::string err;
     if (!nbt_->Put(e, err)) Fail(err);
 }
 
 void Ndb::DeleteNode(NID nid) {
     std::string err;
-    if (!nbt_->Erase(nid, err)) Fail(err);
+    if (!nbt_->Erase(nid.value(), err)) Fail(err);
 }
 
 void Ndb::FreeBlockTree(BID bid) {
-    if (bid == 0) return;
+    if (!bid) return;
     std::string err;
-    auto be = FindBlock(bid, err);
-    if (!be) return;
-    if (bid & kBidInternal) {
+    auto be = FindBlock(bid);
+    if (!be) {
+        if (be.failed()) Fail(be.error());
+        return;
+    }
+    if (IsInternal(bid)) {
         Bytes b;
         if (ReadBlock(bid, b, err) && b.size() >= 8) {
             uint16_t n = Rd16(b.data() + 2);
@@ -932,87 +946,94 @@ void Ndb::FreeBlockTree(BID bid) {
 }
 
 void Ndb::FreeBlock(BID bid) {
-    if (bid == 0) return;
+    if (!bid) return;
     std::string err;
-    auto be = FindBlock(bid, err);
-    if (!be) return;
+    auto be = FindBlock(bid);
+    if (!be) {
+        if (be.failed()) Fail(be.error());
+        return;
+    }
     if (be->cRef > 2) {
-        BtEntry e{bid, be->ib, 0, static_cast<uint32_t>(be->cRef - 1), be->cb};
+        BtEntry e{be->bid.value(), be->ib, 0, static_cast<uint32_t>(be->cRef - 1), be->cb};
         if (!bbt_->Put(e, err)) Fail(err);
         return;
     }
-    FreeSpace(be->ib, be->cb + 16u);
-    if (!bbt_->Erase(bid, err)) Fail(err);
+    FreeSpace(be->ib, be->cb + kBlockTrailerSize);
+    if (!bbt_->Erase(be->bid.value(), err)) Fail(err);
 }
 
-std::optional<NodeEntry> Ndb::FindNode(NID nid, std::string& err) {
+namespace {
+NodeEntry NodeFrom(const BtEntry& e) {
+    return NodeEntry{NID(static_cast<uint32_t>(e.key)), BID(e.v1), BID(e.v2), NID(e.v3)};
+}
+BlockEntry BlockFrom(const BtEntry& e) {
+    return BlockEntry{BID(e.key), e.v1, e.v4, static_cast<uint16_t>(e.v3)};
+}
+}  // namespace
+
+Result<NodeEntry> Ndb::FindNode(NID nid) {
     BtEntry e;
     bool found = false;
-    if (!nbt_->Find(nid, e, found, err) || !found) return std::nullopt;
-    return NodeEntry{static_cast<NID>(e.key), e.v1, e.v2, e.v3};
+    std::string err;
+    if (!nbt_->Find(nid.value(), e, found, err)) return pst::Fail(err);
+    if (!found) return kNotThere;
+    return NodeFrom(e);
 }
 
-std::optional<BlockEntry> Ndb::FindBlock(BID bid, std::string& err) {
+Result<BlockEntry> Ndb::FindBlock(BID bid) {
     BtEntry e;
     bool found = false;
-    // The BBT is keyed with the reserved low bit clear ([MS-PST] 2.2.2.2).
-    if (!bbt_->Find(bid & ~BID(1), e, found, err) || !found) return std::nullopt;
-    return BlockEntry{e.key, e.v1, e.v4, static_cast<uint16_t>(e.v3)};
+    std::string err;
+    if (!bbt_->Find(BlockKey(bid).value(), e, found, err)) return pst::Fail(err);
+    if (!found) return kNotThere;
+    return BlockFrom(e);
 }
 
 bool Ndb::ForEachNode(const std::function<bool(const NodeEntry&)>& f, std::string& err) {
-    return nbt_->ForEach(
-        [&](const BtEntry& e) {
-            return f(NodeEntry{static_cast<NID>(e.key), e.v1, e.v2, e.v3});
-        },
-        err);
+    return nbt_->ForEach([&](const BtEntry& e) { return f(NodeFrom(e)); }, err);
 }
 
 bool Ndb::ForEachBlock(const std::function<bool(const BlockEntry&)>& f, std::string& err) {
-    return bbt_->ForEach(
-        [&](const BtEntry& e) {
-            return f(BlockEntry{e.key, e.v1, e.v4, static_cast<uint16_t>(e.v3)});
-        },
-        err);
+    return bbt_->ForEach([&](const BtEntry& e) { return f(BlockFrom(e)); }, err);
 }
 
 bool Ndb::ReadBlock(BID bid, Bytes& out, std::string& err) {
-    auto be = FindBlock(bid, err);
+    auto be = FindBlock(bid);
     if (!be) {
-        if (err.empty()) err = "block " + std::to_string(bid) + " is not in the block B-tree";
+        err = be.failed() ? be.error() : "block " + ToString(bid) + " is not in the block B-tree";
         return false;
     }
-    size_t total = (be->cb + 16u + 63u) & ~size_t(63);
+    size_t total = BlockExtent(be->cb);
     if (be->cb > kMaxBlockData || be->ib + total > header_.ibFileEof) {
-        err = "block " + std::to_string(bid) + " has an impossible size or position";
+        err = "block " + ToString(bid) + " has an impossible size or position";
         return false;
     }
     out.resize(total);
     if (!io_->Read(be->ib, out.data(), total)) {
-        err = "cannot read block " + std::to_string(bid);
+        err = "cannot read block " + ToString(bid);
         return false;
     }
     const uint8_t* t = out.data() + total - 16;
-    if (Rd16(t) != be->cb || (Rd64(t + 8) & ~BID(1)) != (bid & ~BID(1))) {
-        err = "block " + std::to_string(bid) + " has a trailer that does not match the block B-tree";
+    if (Rd16(t) != be->cb || BlockKey(Rd64(t + 8)) != BlockKey(bid)) {
+        err = "block " + ToString(bid) + " has a trailer that does not match the block B-tree";
         return false;
     }
     if (Rd32(t + 4) != ComputeCrc(out.data(), be->cb)) {
-        err = "block " + std::to_string(bid) + " fails its CRC";
+        err = "block " + ToString(bid) + " fails its CRC";
         return false;
     }
     if (Rd16(t + 2) != ComputeSig(be->ib, Rd64(t + 8))) {
-        err = "block " + std::to_string(bid) + " has a wrong signature";
+        err = "block " + ToString(bid) + " has a wrong signature";
         return false;
     }
     out.resize(be->cb);
-    if (!(bid & kBidInternal) && header_.bCryptMethod == 1) PermuteDecode(out.data(), out.size());
+    if (!IsInternal(bid) && header_.bCryptMethod == 1) PermuteDecode(out.data(), out.size());
     return true;
 }
 
 bool Ndb::DataTreeLeaves(BID bid, std::vector<BID>& out, std::string& err) {
     out.clear();
-    if (!(bid & kBidInternal)) {
+    if (!IsInternal(bid)) {
         out.push_back(bid);
         return true;
     }
@@ -1020,28 +1041,28 @@ bool Ndb::DataTreeLeaves(BID bid, std::vector<BID>& out, std::string& err) {
     if (!ReadBlock(bid, b, err)) return false;
     if (b.size() < 8 || b[0] != 0x01 || b[1] < 1 || b[1] > 2 ||
         8 + 8 * size_t(Rd16(b.data() + 2)) > b.size()) {
-        err = "data tree block " + std::to_string(bid) + " is malformed";
+        err = "data tree block " + ToString(bid) + " is malformed";
         return false;
     }
     uint16_t n = Rd16(b.data() + 2);
     for (size_t i = 0; i < n; ++i) {
         BID c = Rd64(b.data() + 8 + 8 * i);
         if (b[1] == 1) {
-            if (c & kBidInternal) {
+            if (IsInternal(c)) {
                 err = "XBLOCK refers to an internal block";
                 return false;
             }
             out.push_back(c);
         } else {
             Bytes x;
-            if (!(c & kBidInternal) || !ReadBlock(c, x, err) || x.size() < 8 || x[0] != 0x01 || x[1] != 1 ||
+            if (!IsInternal(c) || !ReadBlock(c, x, err) || x.size() < 8 || x[0] != 0x01 || x[1] != 1 ||
                 8 + 8 * size_t(Rd16(x.data() + 2)) > x.size()) {
                 if (err.empty()) err = "XXBLOCK child is malformed";
                 return false;
             }
             for (size_t j = 0; j < Rd16(x.data() + 2); ++j) {
                 BID l = Rd64(x.data() + 8 + 8 * j);
-                if (l & kBidInternal) {
+                if (IsInternal(l)) {
                     err = "XBLOCK refers to an internal block";
                     return false;
                 }
@@ -1096,8 +1117,8 @@ bool Ndb::ReadSubnodes(BID bidSub, std::map<NID, std::pair<BID, BID>>& out, std:
                 return false;
             }
             for (size_t i = 0; i < n; ++i)
-                out[static_cast<NID>(Rd64(d.data() + 8 + 24 * i))] = {Rd64(d.data() + 16 + 24 * i),
-                                                                      Rd64(d.data() + 24 + 24 * i)};
+                out[NID(static_cast<uint32_t>(Rd64(d.data() + 8 + 24 * i)))] = {Rd64(d.data() + 16 + 24 * i),
+                                                                                Rd64(d.data() + 24 + 24 * i)};
         } else if (d[1] == 1) {
             if (8 + 16 * size_t(n) > d.size()) {
                 err = "subnode block is malformed";

@@ -12,11 +12,29 @@
 #include <string>
 #include <vector>
 
+#include "pst/result.h"
+
 namespace pst {
 
 using Bytes = std::vector<uint8_t>;
-using NID = uint32_t;  // [MS-PST] 2.2.2.1
-using BID = uint64_t;  // [MS-PST] 2.2.2.2
+
+// A number that names one kind of thing in the file. It is made from a raw number (as read
+// from the file, or a constant) but never turns back into one, nor into an ID of another kind,
+// without value(): a block ID cannot be passed where a node ID is expected.
+template <class Tag, class Raw>
+class TypedId {
+  public:
+    constexpr TypedId() = default;
+    constexpr TypedId(Raw v) : v_(v) {}  // NOLINT: raw numbers come from the file
+    constexpr Raw value() const { return v_; }
+    constexpr explicit operator bool() const { return v_ != 0; }
+    constexpr auto operator<=>(const TypedId&) const = default;
+
+  private:
+    Raw v_ = 0;
+};
+using NID = TypedId<struct NidTag, uint32_t>;  // [MS-PST] 2.2.2.1
+using BID = TypedId<struct BidTag, uint64_t>;  // [MS-PST] 2.2.2.2
 
 // Little-endian helpers; every structure in the file is little-endian.
 inline uint16_t Rd16(const uint8_t* p) {
@@ -72,14 +90,16 @@ enum NidType : uint8_t {
     kNidTypeLtp = 0x1F,
 };
 constexpr NID MakeNid(uint8_t type, uint32_t index) {
-    return (index << 5) | type;
+    return NID((index << 5) | type);
 }
 constexpr uint8_t NidTypeOf(NID nid) {
-    return static_cast<uint8_t>(nid & 0x1F);
+    return static_cast<uint8_t>(nid.value() & 0x1F);
 }
 constexpr uint32_t NidIndexOf(NID nid) {
-    return nid >> 5;
+    return nid.value() >> 5;
 }
+std::string ToString(NID nid);  // "0x122"
+std::string ToString(BID bid);
 
 // [MS-PST] 2.4.1 special internal NIDs.
 constexpr NID kNidMessageStore = 0x21;
@@ -103,8 +123,23 @@ constexpr NID kNidLreTemplate = 0x613;
 constexpr NID kNidAttachmentTableTemplate = 0x671;
 constexpr NID kNidRecipientTableTemplate = 0x692;
 
-constexpr BID kBidInternal = 0x2;       // [MS-PST] 2.2.2.2: the i bit marks internal blocks
-constexpr size_t kMaxBlockData = 8176;  // 8192 minus the 16-byte BLOCKTRAILER
+constexpr uint64_t kBidInternal = 0x2;
+constexpr bool IsInternal(BID bid) {
+    return (bid.value() & kBidInternal) != 0;
+}
+// The block B-tree is keyed with the reserved low bit clear ([MS-PST] 2.2.2.2).
+constexpr BID BlockKey(BID bid) {
+    return BID(bid.value() & ~uint64_t(1));
+}
+// [MS-PST] 2.2.2.2: the i bit marks internal blocks
+constexpr size_t kBlockTrailerSize = 16;                             // [MS-PST] 2.2.2.8.1 BLOCKTRAILER
+constexpr size_t kMaxBlockSize = 8192;                               // a block with its trailer
+constexpr size_t kMaxBlockData = kMaxBlockSize - kBlockTrailerSize;  // 8176
+constexpr size_t kBlockAlign = 64;                                   // blocks start and end on 64 bytes
+// Bytes a block takes in the file: data and trailer, rounded up to kBlockAlign.
+constexpr size_t BlockExtent(size_t dataBytes) {
+    return (dataBytes + kBlockTrailerSize + kBlockAlign - 1) & ~(kBlockAlign - 1);
+}
 constexpr size_t kPageSize = 512;
 constexpr uint64_t kFirstAMap = 0x4400;
 constexpr uint64_t kAMapCoverage = 496 * 8 * 64;  // 253,952 bytes per AMap page
@@ -146,8 +181,8 @@ struct Header {
     uint16_t wVerClient = 19;
     uint8_t bPlatformCreate = 1, bPlatformAccess = 1;
     uint32_t dwReserved1 = 0, dwReserved2 = 0;
-    BID bidUnused = 0;
-    BID bidNextP = 0;
+    uint64_t bidUnused = 0;  // BID counters: raw numbers, not references
+    uint64_t bidNextP = 0;
     uint32_t dwUnique = 0;
     uint32_t rgnid[32] = {};
     uint64_t ibFileEof = 0, ibAMapLast = 0, cbAMapFree = 0, cbPMapFree = 0;
@@ -155,7 +190,7 @@ struct Header {
     uint8_t fAMapValid = 2;
     uint8_t rgbFM[128] = {}, rgbFP[128] = {};
     uint8_t bCryptMethod = 1;
-    BID bidNextB = 0;
+    uint64_t bidNextB = 0;
     uint8_t reservedTail[36] = {};  // rgbReserved2, bReserved, rgbReserved3, kept as found
 };
 constexpr size_t kHeaderSize = 564;
@@ -219,8 +254,9 @@ class Ndb {
     const Header& header() const { return header_; }
     FileIo& io() { return *io_; }
 
-    std::optional<NodeEntry> FindNode(NID nid, std::string& err);
-    std::optional<BlockEntry> FindBlock(BID bid, std::string& err);
+    // Not there when the B-tree has no such key; failed when the B-tree cannot be read.
+    Result<NodeEntry> FindNode(NID nid);
+    Result<BlockEntry> FindBlock(BID bid);
     // Reads one block and checks its trailer; external blocks come back decoded.
     bool ReadBlock(BID bid, Bytes& out, std::string& err);
     // Reads the whole data tree of a node (XBLOCK/XXBLOCK followed) up to maxBytes.

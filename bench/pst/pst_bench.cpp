@@ -51,29 +51,24 @@ NewMessage Message(int i, size_t bodyBytes, size_t attachBytes) {
     return m;
 }
 
+template <class R>
+bool Report(const R& r) {
+    if (!r) std::fprintf(stderr, "%s\n", r.error().c_str());
+    return bool(r);
+}
+
 bool Fill(const std::string& path, int n, size_t body, size_t attach, int commitEvery, double* secs) {
-    std::string err;
-    auto s = Store::Create(path, "Personal Folders", err);
-    if (!s) {
-        std::fprintf(stderr, "%s\n", err.c_str());
-        return false;
-    }
-    auto f = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note", err);
+    auto created = Store::Create(path, "Personal Folders");
+    if (!Report(created)) return false;
+    auto& s = *created;
+    auto f = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note");
+    if (!Report(f)) return false;
     auto t = Clock::now();
     for (int i = 0; i < n; ++i) {
-        if (!s->AddMessage(*f, Message(i, body, attach), err)) {
-            std::fprintf(stderr, "%s\n", err.c_str());
-            return false;
-        }
-        if ((i + 1) % commitEvery == 0 && !s->Commit(err)) {
-            std::fprintf(stderr, "%s\n", err.c_str());
-            return false;
-        }
+        if (!Report(s->AddMessage(*f, Message(i, body, attach)))) return false;
+        if ((i + 1) % commitEvery == 0 && !Report(s->Commit())) return false;
     }
-    if (!s->Commit(err)) {
-        std::fprintf(stderr, "%s\n", err.c_str());
-        return false;
-    }
+    if (!Report(s->Commit())) return false;
     if (secs) *secs = Since(t);
     return true;
 }
@@ -114,14 +109,8 @@ int Add(int n, const std::string& dir) {
 double TimeOpen(const std::string& path, int reps) {
     auto t = Clock::now();
     for (int i = 0; i < reps; ++i) {
-        std::string err;
-        auto s = Store::Open(path, err, false);
-        if (!s) {
-            std::fprintf(stderr, "%s\n", err.c_str());
-            return -1;
-        }
-        std::vector<FolderInfo> f;
-        s->Subfolders(s->IpmSubtree(), f, err);
+        auto s = Store::Open(path, false);
+        if (!Report(s) || !Report((*s)->Subfolders((*s)->IpmSubtree()))) return -1;
     }
     return Since(t) / reps * 1e3;
 }
@@ -144,9 +133,9 @@ int Folder(int n, const std::string& dir) {
     if (!Fill(path, n, 200, 0, 1000, &secs)) return 1;
     std::printf("folder: %d messages in one folder in %.1f s (%.0f/s), peak RSS %ld KB\n", n, secs, n / secs,
                 PeakRssKb());
-    std::string err;
-    auto s = Store::Open(path, err, false);
-    auto f = s->FindSubfolder(s->IpmSubtree(), "Inbox", err);
+    auto s = Store::Open(path, false);
+    if (!Report(s)) return 1;
+    auto f = (*s)->FindSubfolder((*s)->IpmSubtree(), "Inbox");
     std::printf("folder: content count read back %u\n", f ? f->contentCount : 0);
     auto rep = CheckPstFile(path);
     std::printf("pstcheck: %s\n", rep.ok() ? "sound" : rep.findings[0].c_str());
@@ -157,17 +146,16 @@ int Folder(int n, const std::string& dir) {
 // One commit per message: the cost of a commit must not grow with the folder.
 int EachCommit(int n, const std::string& dir) {
     std::string path = dir + "/bench-each.pst";
-    std::string err;
-    auto s = Store::Create(path, "Personal Folders", err);
-    auto f = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note", err);
+    auto created = Store::Create(path, "Personal Folders");
+    if (!Report(created)) return 1;
+    auto& s = *created;
+    auto f = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note");
+    if (!Report(f)) return 1;
     const int kWindow = 1000;
     auto t = Clock::now();
     double first = 0;
     for (int i = 0; i < n; ++i) {
-        if (!s->AddMessage(*f, Message(i, 200, 0), err) || !s->Commit(err)) {
-            std::fprintf(stderr, "%s\n", err.c_str());
-            return 1;
-        }
+        if (!Report(s->AddMessage(*f, Message(i, 200, 0))) || !Report(s->Commit())) return 1;
         if (i + 1 == kWindow) first = Since(t);
         if (i + 1 == n - kWindow) t = Clock::now();
     }

@@ -44,17 +44,26 @@ const DefaultFolderInfo* FindDefault(int code) {
 }
 
 bool ReadNodeProps(pst::Store& s, pst::NID nid, pst::PropMap& out, std::string& err) {
-    auto n = s.ndb().FindNode(nid, err);
+    auto n = s.ndb().FindNode(nid);
     return n && pst::ReadPc(s.ndb(), n->bidData, n->bidSub, out, err);
 }
 
 // The folder an entry ID names, when it is one of this store's and the folder exists.
 pst::NID FolderOfEntryId(pst::Store& s, const uint8_t* p, size_t n) {
     const pst::Bytes& key = s.RecordKey();
-    if (n != 4 + key.size() + 4 || !std::equal(key.begin(), key.end(), p + 4)) return 0;
+    if (n != 4 + key.size() + 4 || !std::equal(key.begin(), key.end(), p + 4)) return {};
     pst::NID nid = pst::Rd32(p + n - 4);
-    std::string err;
-    return pst::NidTypeOf(nid) == pst::kNidTypeNormalFolder && s.GetFolder(nid, err) ? nid : 0;
+    return pst::NidTypeOf(nid) == pst::kNidTypeNormalFolder && s.GetFolder(nid) ? nid : pst::NID();
+}
+
+// A folder of that name: the one there already, whatever its class, or a new one.
+std::optional<pst::NID> AddOrFind(pst::Store& s, pst::NID parent, const std::string& name,
+                                  const std::string& cls, std::string& err) {
+    auto added = s.AddFolder(parent, name, cls);
+    if (added) return *added;
+    if (auto existing = s.FindSubfolder(parent, name)) return existing->nid;
+    err = added.error();
+    return std::nullopt;
 }
 
 pst::NID StoredDefault(pst::Store& s, const DefaultFolderInfo& d) {
@@ -62,49 +71,49 @@ pst::NID StoredDefault(pst::Store& s, const DefaultFolderInfo& d) {
     pst::PropMap props;
     switch (d.place) {
         case EidPlace::None:
-            return 0;
+            return {};
         case EidPlace::Store:
         case EidPlace::Root: {
             if (!ReadNodeProps(s, d.place == EidPlace::Store ? pst::kNidMessageStore : pst::kNidRootFolder,
                                props, err))
-                return 0;
+                return {};
             auto it = props.find(d.prop);
             return it == props.end() ? 0 : FolderOfEntryId(s, it->second.data.data(), it->second.data.size());
         }
         case EidPlace::RootMvSlot4: {
-            if (!ReadNodeProps(s, pst::kNidRootFolder, props, err)) return 0;
+            if (!ReadNodeProps(s, pst::kNidRootFolder, props, err)) return {};
             auto it = props.find(d.prop);
-            if (it == props.end() || it->second.data.size() < 4) return 0;
+            if (it == props.end() || it->second.data.size() < 4) return {};
             const pst::Bytes& v = it->second.data;
             uint32_t count = pst::Rd32(v.data());
-            if (count <= 4 || v.size() < 4 + 4 * size_t(count)) return 0;
+            if (count <= 4 || v.size() < 4 + 4 * size_t(count)) return {};
             uint32_t a = pst::Rd32(v.data() + 4 + 16),
                      b = count > 5 ? pst::Rd32(v.data() + 24) : uint32_t(v.size());
             return a <= b && b <= v.size() ? FolderOfEntryId(s, v.data() + a, b - a) : 0;
         }
         case EidPlace::RootRss: {
-            if (!ReadNodeProps(s, pst::kNidRootFolder, props, err)) return 0;
+            if (!ReadNodeProps(s, pst::kNidRootFolder, props, err)) return {};
             auto it = props.find(d.prop);
-            if (it == props.end() || it->second.data.size() < 8) return 0;
+            if (it == props.end() || it->second.data.size() < 8) return {};
             const pst::Bytes& v = it->second.data;
             size_t len = pst::Rd16(v.data() + 6);
             return 8 + len <= v.size() ? FolderOfEntryId(s, v.data() + 8, len) : 0;
         }
         case EidPlace::ReceiveTable: {
-            auto n = s.ndb().FindNode(0x62B, err);
+            auto n = s.ndb().FindNode(0x62B);
             pst::Table t;
-            if (!n || !pst::ReadTc(s.ndb(), n->bidData, n->bidSub, t, err, 1000)) return 0;
+            if (!n || !pst::ReadTc(s.ndb(), n->bidData, n->bidSub, t, err, 1000)) return {};
             for (auto& r : t.rows) {
                 auto c = r.props.find(pst::PidTagMessageClass), f = r.props.find(0x6605);
                 if (c != r.props.end() && f != r.props.end() && pst::ToUtf8(c->second).empty()) {
                     pst::NID nid = pst::AsLong(f->second);
-                    if (nid != pst::kNidRootFolder && s.GetFolder(nid, err)) return nid;
+                    if (nid != pst::kNidRootFolder && s.GetFolder(nid)) return nid;
                 }
             }
-            return 0;
+            return {};
         }
     }
-    return 0;
+    return {};
 }
 
 }  // namespace
@@ -134,14 +143,17 @@ PstFolder PstStore::DefaultFolder(int code) const {
         std::optional<pst::NID> made;
         Twice(*ctx_, QStringLiteral("default folder cannot be created: ") + QString::fromLatin1(d->name),
               [&](std::string& err) {
-                  made = s.AddFolder(s.IpmSubtree(), d->name, d->containerClass, err);
-                  return made && s.SetDefaultFolder(d->kind, *made, err);
+                  made = AddOrFind(s, s.IpmSubtree(), d->name, d->containerClass, err);
+                  if (!made) return false;
+                  auto st = s.SetDefaultFolder(d->kind, *made);
+                  err = st.error();
+                  return st.ok();
               });
         if (!made || !ctx_->Commit(QStringLiteral("PST file cannot be committed"))) return f;
         nid = *made;
     }
     f.ctx_ = ctx_;
-    f.nid_ = nid;
+    f.nid_ = nid.value();
     return f;
 }
 
@@ -166,17 +178,15 @@ PstFolder PstStore::FolderByPath(const QString& path) const {
 
 QString PstFolder::Name() const {
     if (!ctx_ || !ctx_->store) return {};
-    std::string err;
-    auto info = ctx_->store->GetFolder(nid_, err);
-    if (!info) ctx_->Fail(QStringLiteral("folder cannot be read"), err);
+    auto info = ctx_->store->GetFolder(nid_);
+    if (!info) ctx_->Fail(QStringLiteral("folder cannot be read"), info.error());
     return info ? QString::fromStdString(info->name) : QString();
 }
 
 QString PstFolder::ContainerClass() const {
     if (!ctx_ || !ctx_->store) return {};
-    std::string err;
-    auto info = ctx_->store->GetFolder(nid_, err);
-    if (!info) ctx_->Fail(QStringLiteral("folder cannot be read"), err);
+    auto info = ctx_->store->GetFolder(nid_);
+    if (!info) ctx_->Fail(QStringLiteral("folder cannot be read"), info.error());
     return info ? QString::fromStdString(info->containerClass) : QString();
 }
 
@@ -185,12 +195,11 @@ QString PstFolder::Path() const {
     pst::Store& s = *ctx_->store;
     QStringList names;
     pst::NID nid = nid_;
-    std::string err;
     for (int depth = 0; nid != s.IpmSubtree(); ++depth) {
-        auto info = s.GetFolder(nid, err);
-        auto node = s.ndb().FindNode(nid, err);
+        auto info = s.GetFolder(nid);
+        auto node = s.ndb().FindNode(nid);
         if (!info || !node || depth > 1000 || node->nidParent == nid) {
-            ctx_->Fail(QStringLiteral("folder path cannot be read"), err);
+            ctx_->Fail(QStringLiteral("folder path cannot be read"), !info ? info.error() : node.error());
             return {};
         }
         names.prepend(QString::fromStdString(info->name));
@@ -222,15 +231,19 @@ namespace {
 std::vector<pst::FolderInfo> ListSubfolders(PstContext& ctx, pst::NID parent) {
     std::vector<pst::FolderInfo> out;
     Twice(ctx, QStringLiteral("subfolders cannot be read"), [&](std::string& err) {
-        out.clear();
-        return ctx.store->Subfolders(parent, out, err);
+        auto r = ctx.store->Subfolders(parent);
+        if (!r)
+            err = r.error();
+        else
+            out = std::move(*r);
+        return r.ok();
     });
     return out;
 }
 }  // namespace
 
 int PstFolders::Count() const {
-    if (!ctx_ || !ctx_->store) return 0;
+    if (!ctx_ || !ctx_->store) return {};
     return static_cast<int>(ListSubfolders(*ctx_, parent_).size());
 }
 
@@ -240,7 +253,7 @@ PstFolder PstFolders::At(int index) const {
     auto list = ListSubfolders(*ctx_, parent_);
     if (size_t(index) >= list.size()) return f;
     f.ctx_ = ctx_;
-    f.nid_ = list[size_t(index)].nid;
+    f.nid_ = list[size_t(index)].nid.value();
     return f;
 }
 
@@ -248,14 +261,15 @@ PstFolder PstFolders::Item(const QString& name) const {
     PstFolder f;
     if (!ctx_ || !ctx_->store) return f;
     std::optional<pst::FolderInfo> found;
-    std::string lastErr;
     Twice(*ctx_, QStringLiteral("subfolder cannot be looked up: ") + name, [&](std::string& err) {
-        found = ctx_->store->FindSubfolder(parent_, name.toStdString(), err);
-        return found.has_value() || err.empty();  // not there is an answer, not a failure
+        auto r = ctx_->store->FindSubfolder(parent_, name.toStdString());
+        if (r) found = *r;
+        err = r.failed() ? r.error() : std::string();
+        return !r.failed();  // not there is an answer, not a failure
     });
     if (!found) return f;
     f.ctx_ = ctx_;
-    f.nid_ = found->nid;
+    f.nid_ = found->nid.value();
     return f;
 }
 
@@ -273,25 +287,28 @@ PstFolder PstFolders::Add(const QString& name, const PstFolderKind& kind) {
                                                             : kind.containerClass.toStdString();
     std::optional<pst::NID> made;
     bool ok = Twice(*ctx_, QStringLiteral("folder cannot be added: ") + name, [&](std::string& err) {
-        made = s.AddFolder(parent_, name.toStdString(), cls, err);
+        made = AddOrFind(s, parent_, name.toStdString(), cls, err);
         if (!made) return false;
         // The first folder of a default kind becomes that default folder.
-        if (d && !StoredDefault(s, *d)) return s.SetDefaultFolder(d->kind, *made, err);
+        if (d && !StoredDefault(s, *d)) {
+            auto st = s.SetDefaultFolder(d->kind, *made);
+            err = st.error();
+            return st.ok();
+        }
         return true;
     });
     if (!ok || !ctx_->Commit(QStringLiteral("PST file cannot be committed"))) return f;
     f.ctx_ = ctx_;
-    f.nid_ = *made;
+    f.nid_ = made->value();
     return f;
 }
 
 // ---- item collections ----
 
 int PstItems::Count() const {
-    if (!ctx_ || !ctx_->store) return 0;
-    std::string err;
-    auto info = ctx_->store->GetFolder(folder_, err);
-    if (!info) ctx_->Fail(QStringLiteral("folder cannot be read"), err);
+    if (!ctx_ || !ctx_->store) return {};
+    auto info = ctx_->store->GetFolder(folder_);
+    if (!info) ctx_->Fail(QStringLiteral("folder cannot be read"), info.error());
     return info ? static_cast<int>(info->contentCount) : 0;
 }
 

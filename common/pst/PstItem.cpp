@@ -18,16 +18,16 @@ uint64_t ToFileTime(const QDateTime& when) {
 }
 
 uint16_t PstItemData::Named(const pst::Guid& set, uint32_t lid) {
-    std::string err;
-    auto id = ctx->store ? ctx->store->NamedPropId({set, lid, {}}, err) : std::nullopt;
-    if (!id) ctx->Fail(QStringLiteral("named property cannot be mapped"), err);
+    if (!ctx->store) return 0;
+    auto id = ctx->store->NamedPropId({set, lid, {}});
+    if (!id) ctx->Fail(QStringLiteral("named property cannot be mapped"), id.error());
     return id.value_or(0);
 }
 
 uint16_t PstItemData::NamedString(const pst::Guid& set, const char* name) {
-    std::string err;
-    auto id = ctx->store ? ctx->store->NamedPropId({set, std::nullopt, name}, err) : std::nullopt;
-    if (!id) ctx->Fail(QStringLiteral("named property cannot be mapped"), err);
+    if (!ctx->store) return 0;
+    auto id = ctx->store->NamedPropId({set, std::nullopt, name});
+    if (!id) ctx->Fail(QStringLiteral("named property cannot be mapped"), id.error());
     return id.value_or(0);
 }
 
@@ -276,8 +276,12 @@ bool PstItem::Save() {
     PstContext& ctx = *d_->ctx;
     std::optional<pst::NID> nid;
     if (!Twice(ctx, QStringLiteral("item cannot be saved"), [&](std::string& err) {
-            nid = ctx.store->AddMessage(d_->folder, d_->msg, err);
-            return nid.has_value();
+            auto r = ctx.store->AddMessage(d_->folder, d_->msg);
+            if (r)
+                nid = *r;
+            else
+                err = r.error();
+            return r.ok();
         }))
         return false;
     d_->saved = true;

@@ -44,7 +44,12 @@ bool PstContext::Sync() {
 
 bool PstContext::Commit(const QString& what) {
     if (!store) return false;
-    if (!Twice(*this, what, [&](std::string& err) { return store->Commit(err); })) return false;
+    if (!Twice(*this, what, [&](std::string& err) {
+            auto st = store->Commit();
+            err = st.error();
+            return st.ok();
+        }))
+        return false;
     if (!sinceSync.isValid() || sinceSync.elapsed() >= kSyncIntervalMs) return Sync();
     return true;
 }
@@ -76,14 +81,15 @@ PstStore PstSession::OpenStore(const QString& path, int formatCode, const QStrin
         SyncDeferringIo* raw = io.get();
         // A new file is laid down with its syncs, so that it exists whole before it is used.
         if (!exists) raw->SetDeferred(false);
-        auto store = exists ? pst::Store::OpenOn(std::move(io), true, err)
-                            : pst::Store::CreateOn(std::move(io), displayName.toStdString(), err);
+        auto store = exists ? pst::Store::OpenOn(std::move(io), true)
+                            : pst::Store::CreateOn(std::move(io), displayName.toStdString());
         if (!store) {
+            err = store.error();
             if (!exists) ::unlink(p.c_str());
             return false;
         }
         raw->SetDeferred(true);
-        ctx_->store = std::move(store);
+        ctx_->store = std::move(*store);
         ctx_->io = raw;
         return true;
     };
@@ -121,7 +127,7 @@ PstFolder PstStore::TopFolder() const {
     PstFolder f;
     if (!ctx_ || !ctx_->store) return f;
     f.ctx_ = ctx_;
-    f.nid_ = ctx_->store->IpmSubtree();
+    f.nid_ = ctx_->store->IpmSubtree().value();
     return f;
 }
 

@@ -70,8 +70,10 @@ int main(int argc, char* argv[]) {
     std::signal(SIGTERM, RequestStop);
 
     std::vector<std::unique_ptr<ProcessLauncher>> launchers;
-    for (int i = 0; i < parse.settings.jobs; ++i)
+    for (int i = 0; i < parse.settings.jobs; ++i) {
         launchers.push_back(std::make_unique<ProcessLauncher>(ProcessLauncher::FromOwnFolder()));
+        launchers.back()->SetUnattended(true);
+    }
     const BatchRun run = RunBatchExport(
         parse.settings, [&](int job) -> ChildLauncher* { return launchers[std::size_t(job)].get(); }, out,
         &stopRequested);

@@ -33,7 +33,13 @@ class ProcessLauncher : public ChildLauncher {
 
     QString ProgramPath(ChildProgram program) const;
 
+    // No person watches the run (the batch command line): the children's windows are not
+    // shown (the offscreen platform unless one is set) and their messages go to the standard
+    // error stream instead of waiting for a click.
+    void SetUnattended(bool unattended) { unattended_ = unattended; }
+
   private:
     QString programFolder_;
     QString workingFolder_;
+    bool unattended_ = false;
 };

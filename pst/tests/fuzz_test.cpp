@@ -2,7 +2,7 @@
 #include <chrono>
 #include <random>
 
-#include "pst/fuzz.h"
+#include "pst/testsupport/fuzz.h"
 #include "pst/tests/test_util.h"
 
 namespace pst {
@@ -11,10 +11,10 @@ namespace {
 std::shared_ptr<Bytes> SmallStoreWithMessages() {
     auto bytes = std::make_shared<Bytes>();
     std::string err;
-    auto s = Store::CreateOn(std::make_unique<MemoryIo>(bytes), "Personal Folders", err);
-    auto f = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note", err);
-    for (int i = 0; i < 3; ++i) s->AddMessage(*f, test::SampleMessage(i, i == 1 ? 20000 : 10), err);
-    s->Commit(err);
+    auto s = test::Take(Store::CreateOn(std::make_unique<MemoryIo>(bytes), "Personal Folders"), err);
+    auto f = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note");
+    for (int i = 0; i < 3; ++i) (void)s->AddMessage(*f, test::SampleMessage(i, i == 1 ? 20000 : 10));
+    (void)s->Commit();
     return bytes;
 }
 

@@ -33,7 +33,7 @@ TEST(Ndb, ReadsOutlooksFileAndItsEncoding) {
     EXPECT_EQ(db->header().bCryptMethod, 1);
     PropMap store;
     std::string err;
-    auto n = db->FindNode(kNidMessageStore, err);
+    auto n = db->FindNode(kNidMessageStore);
     ASSERT_TRUE(n);
     ASSERT_TRUE(ReadPc(*db, n->bidData, n->bidSub, store, err)) << err;
     EXPECT_EQ(ToUtf8(store[0x3001]), "Empty");
@@ -88,7 +88,7 @@ TEST(Ndb, NodeTreeMatchesModelThroughCommits) {
         for (auto& [nid, v] : model) EXPECT_EQ(seen[k++], nid);
         for (int probe = 0; probe < 50; ++probe) {
             NID nid = MakeNid(kNidTypeInternal, 0x10 + static_cast<uint32_t>(rng() % 5000));
-            EXPECT_EQ(db->FindNode(nid, err).has_value(), model.count(nid) == 1);
+            EXPECT_EQ(db->FindNode(nid).ok(), model.count(nid) == 1);
         }
     }
 }
@@ -167,7 +167,7 @@ TEST(Ltp, PropertyContextKeepsEveryType) {
     std::string err;
     ASSERT_TRUE(db->Commit(err)) << err;
     db = Reopen(bytes);
-    auto n = db->FindNode(nid, err);
+    auto n = db->FindNode(nid);
     ASSERT_TRUE(n);
     PropMap out;
     ASSERT_TRUE(ReadPc(*db, n->bidData, n->bidSub, out, err)) << err;
@@ -200,7 +200,7 @@ TEST(Ltp, TableContextWithManyRows) {
     std::string err;
     ASSERT_TRUE(db->Commit(err)) << err;
     db = Reopen(bytes);
-    auto n = db->FindNode(nid, err);
+    auto n = db->FindNode(nid);
     ASSERT_TRUE(n);
     Table back;
     ASSERT_TRUE(ReadTc(*db, n->bidData, n->bidSub, back, err)) << err;

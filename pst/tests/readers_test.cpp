@@ -51,27 +51,27 @@ class Readers : public ::testing::Test {
         fs::create_directories(dir_);
         file_ = (dir_ / "out.pst").string();
         std::string err;
-        auto s = Store::Create(file_, "Personal Folders", err);
+        auto s = test::Take(Store::Create(file_, "Personal Folders"), err);
         ASSERT_TRUE(s) << err;
-        auto inbox = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note", err);
-        auto archive = s->AddFolder(*inbox, "Archive", "IPF.Note", err);
-        auto tasks = s->AddFolder(s->IpmSubtree(), "Tasks", "IPF.Task", err);
+        auto inbox = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note");
+        auto archive = s->AddFolder(*inbox, "Archive", "IPF.Note");
+        auto tasks = s->AddFolder(s->IpmSubtree(), "Tasks", "IPF.Task");
         ASSERT_TRUE(inbox && archive && tasks) << err;
-        s->SetDefaultFolder(DefaultFolder::Inbox, *inbox, err);
-        s->SetDefaultFolder(DefaultFolder::Tasks, *tasks, err);
+        (void)s->SetDefaultFolder(DefaultFolder::Inbox, *inbox);
+        (void)s->SetDefaultFolder(DefaultFolder::Tasks, *tasks);
         for (int i = 0; i < 4; ++i) {
             msgs_.push_back(test::SampleMessage(i, i == 2 ? 200000 : 700));
-            ASSERT_TRUE(s->AddMessage(i < 3 ? *inbox : *archive, msgs_.back(), err)) << err;
+            ASSERT_OK(s->AddMessage(i < 3 ? *inbox : *archive, msgs_.back()));
         }
-        ASSERT_TRUE(s->Commit(err)) << err;
+        ASSERT_OK(s->Commit());
         // A second session adds to the same file, as the converter's worker processes do.
         s.reset();
-        s = Store::Open(file_, err);
+        s = test::Take(Store::Open(file_), err);
         ASSERT_TRUE(s) << err;
         NewMessage task = test::SampleMessage(10, 0);
         task.props[PidTagMessageClass] = MakeUtf8("IPM.Task");
-        ASSERT_TRUE(s->AddMessage(*tasks, task, err)) << err;
-        ASSERT_TRUE(s->Commit(err)) << err;
+        ASSERT_OK(s->AddMessage(*tasks, task));
+        ASSERT_OK(s->Commit());
         CheckReport rep = CheckPstFile(file_);
         ASSERT_TRUE(rep.ok()) << test::Joined(rep);
     }
@@ -167,13 +167,13 @@ TEST(ReadersOnLargeFolder, AppendedContentsTableReadsWhole) {
     std::string file = (dir / "bulk.pst").string();
     std::string err;
     {
-        auto s = Store::Create(file, "Personal Folders", err);
+        auto s = test::Take(Store::Create(file, "Personal Folders"), err);
         ASSERT_TRUE(s) << err;
-        auto f = s->AddFolder(s->IpmSubtree(), "Bulk", "IPF.Note", err);
+        auto f = s->AddFolder(s->IpmSubtree(), "Bulk", "IPF.Note");
         for (int i = 0; i < 600; ++i) {
-            ASSERT_TRUE(s->AddMessage(*f, test::SampleMessage(i, 0), err)) << err;
+            ASSERT_OK(s->AddMessage(*f, test::SampleMessage(i, 0)));
             if (i % 200 == 199) {
-                ASSERT_TRUE(s->Commit(err)) << err;
+                ASSERT_OK(s->Commit());
             }
         }
     }
@@ -197,12 +197,12 @@ TEST(ReadersOnReference, OutlooksFileAfterExtensionStillReads) {
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
     std::string err;
     {
-        auto s = Store::Open(file, err);
+        auto s = test::Take(Store::Open(file), err);
         ASSERT_TRUE(s) << err;
-        auto f = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note", err);
-        ASSERT_TRUE(f) << err;
-        ASSERT_TRUE(s->AddMessage(*f, test::SampleMessage(5), err)) << err;
-        ASSERT_TRUE(s->Commit(err)) << err;
+        auto f = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note");
+        ASSERT_OK(f);
+        ASSERT_OK(s->AddMessage(*f, test::SampleMessage(5)));
+        ASSERT_OK(s->Commit());
     }
     ASSERT_TRUE(CheckPstFile(file).ok()) << test::Joined(CheckPstFile(file));
     ToolRun ls = Sh("lspst '" + file + "'");

@@ -16,14 +16,14 @@ using test::SampleMessage;
 std::unique_ptr<Store> CreateIn(std::shared_ptr<Bytes>& bytes) {
     bytes = std::make_shared<Bytes>();
     std::string err;
-    auto s = Store::CreateOn(std::make_unique<MemoryIo>(bytes), "Personal Folders", err);
+    auto s = test::Take(Store::CreateOn(std::make_unique<MemoryIo>(bytes), "Personal Folders"), err);
     EXPECT_TRUE(s) << err;
     return s;
 }
 
 std::unique_ptr<Store> OpenIn(const std::shared_ptr<Bytes>& bytes) {
     std::string err;
-    auto s = Store::OpenOn(std::make_unique<MemoryIo>(bytes), true, err);
+    auto s = test::Take(Store::OpenOn(std::make_unique<MemoryIo>(bytes), true), err);
     EXPECT_TRUE(s) << err;
     return s;
 }
@@ -54,13 +54,13 @@ TEST(Store, NewStoreHasOutlooksSkeleton) {
     ASSERT_TRUE(s);
     std::string err;
     EXPECT_EQ(s->DisplayName(), "Personal Folders");
-    std::vector<FolderInfo> top;
-    ASSERT_TRUE(s->Subfolders(s->Root(), top, err)) << err;
+    auto top = s->Subfolders(s->Root());
+    ASSERT_OK(top);
     std::vector<std::string> names;
-    for (auto& f : top) names.push_back(f.name);
+    for (auto& f : *top) names.push_back(f.name);
     EXPECT_EQ(names,
               (std::vector<std::string>{"Top of Outlook data file", "Search Root", "IPM_COMMON_VIEWS"}));
-    EXPECT_TRUE(s->FindSubfolder(s->IpmSubtree(), "deleted items", err));
+    EXPECT_TRUE(s->FindSubfolder(s->IpmSubtree(), "deleted items"));
     EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
 }
 
@@ -68,15 +68,15 @@ TEST(Store, MessagesReadBackWithEveryPart) {
     std::shared_ptr<Bytes> bytes;
     auto s = CreateIn(bytes);
     std::string err;
-    auto inbox = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note", err);
-    ASSERT_TRUE(inbox) << err;
-    auto sub = s->AddFolder(*inbox, "Projects", "IPF.Note", err);
-    ASSERT_TRUE(sub) << err;
+    auto inbox = s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note");
+    ASSERT_OK(inbox);
+    auto sub = s->AddFolder(*inbox, "Projects", "IPF.Note");
+    ASSERT_OK(sub);
     std::vector<NewMessage> sent;
     for (int i = 0; i < 5; ++i) sent.push_back(SampleMessage(i, i == 3 ? 300000 : 100));
     // Multi-valued, boolean and named properties, no attachment, and an embedded message.
-    auto named = s->NamedPropId({PSETID_Common, std::nullopt, "X-Custom-Header"}, err);
-    ASSERT_TRUE(named) << err;
+    auto named = s->NamedPropId({PSETID_Common, std::nullopt, "X-Custom-Header"});
+    ASSERT_OK(named);
     sent[1].props[*named] = MakeUtf8("custom");
     sent[1].props[0x9000] = MakeMvUnicode({"Red", "Blue"});
     sent[1].props[0x0057] = MakeBool(true);
@@ -87,44 +87,44 @@ TEST(Store, MessagesReadBackWithEveryPart) {
     sent[4].attachments.push_back(emb);
     std::vector<NID> ids;
     for (auto& m : sent) {
-        auto id = s->AddMessage(*sub, m, err);
-        ASSERT_TRUE(id) << err;
+        auto id = s->AddMessage(*sub, m);
+        ASSERT_OK(id);
         ids.push_back(*id);
     }
-    ASSERT_TRUE(s->Commit(err)) << err;
+    ASSERT_OK(s->Commit());
     ASSERT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
 
     s = OpenIn(bytes);
-    auto f = s->GetFolder(*sub, err);
-    ASSERT_TRUE(f) << err;
+    auto f = s->GetFolder(*sub);
+    ASSERT_OK(f);
     EXPECT_EQ(f->contentCount, 5u);
     EXPECT_EQ(f->containerClass, "IPF.Note");
-    EXPECT_TRUE(s->GetFolder(*inbox, err)->hasSubfolders);
-    std::vector<NID> listed;
-    ASSERT_TRUE(s->Messages(*sub, listed, err));
-    EXPECT_EQ(listed, ids);
+    EXPECT_TRUE(s->GetFolder(*inbox)->hasSubfolders);
+    auto listed = s->Messages(*sub);
+    ASSERT_OK(listed);
+    EXPECT_EQ(*listed, ids);
     for (size_t i = 0; i < ids.size(); ++i) {
-        MessageData md;
-        ASSERT_TRUE(s->ReadMessage(ids[i], md, err)) << err;
-        ExpectSameMessage(md, sent[i]);
+        auto md = s->ReadMessage(ids[i]);
+        ASSERT_OK(md);
+        ExpectSameMessage(*md, sent[i]);
     }
     // Associated (hidden) messages go to their own table and leave the counts alone.
     NewMessage view = SampleMessage(50, 0);
     view.associated = true;
     view.props[PidTagMessageClass] = MakeUtf8("IPM.Microsoft.FolderDesign.NamedView");
-    auto vid = s->AddMessage(*sub, view, err);
-    ASSERT_TRUE(vid) << err;
-    ASSERT_TRUE(s->Commit(err)) << err;
-    std::vector<NID> hidden;
-    ASSERT_TRUE(s->Messages(*sub, hidden, err, true));
-    EXPECT_EQ(hidden, std::vector<NID>{*vid});
+    auto vid = s->AddMessage(*sub, view);
+    ASSERT_OK(vid);
+    ASSERT_OK(s->Commit());
+    auto hidden = s->Messages(*sub, true);
+    ASSERT_OK(hidden);
+    EXPECT_EQ(*hidden, std::vector<NID>{*vid});
     EXPECT_EQ(NidTypeOf(*vid), kNidTypeAssocMessage);
-    EXPECT_EQ(s->GetFolder(*sub, err)->contentCount, 5u);
+    EXPECT_EQ(s->GetFolder(*sub)->contentCount, 5u);
     ASSERT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
-    auto np = s->NameOf(*named, err);
+    auto np = s->NameOf(*named);
     ASSERT_TRUE(np);
     EXPECT_EQ(np->name, "X-Custom-Header");
-    EXPECT_EQ(s->NamedPropId({PSETID_Common, std::nullopt, "X-Custom-Header"}, err), named);
+    EXPECT_EQ(*s->NamedPropId({PSETID_Common, std::nullopt, "X-Custom-Header"}), *named);
 }
 
 TEST(Store, ValuesThatDoNotFitTheirTypeAreRefused) {
@@ -143,12 +143,12 @@ TEST(Store, ValuesThatDoNotFitTheirTypeAreRefused) {
         Attachment a;
         a.embedded = inner;
         m.attachments.push_back(a);
-        err.clear();
-        EXPECT_FALSE(s->AddMessage(s->IpmSubtree(), m, err)) << what;
-        EXPECT_NE(err.find("0x6000"), std::string::npos) << what << ": " << err;
+        auto added = s->AddMessage(s->IpmSubtree(), m);
+        EXPECT_FALSE(added) << what;
+        EXPECT_NE(added.error().find("0x6000"), std::string::npos) << what << ": " << added.error();
     }
-    ASSERT_TRUE(s->Commit(err)) << err;
-    EXPECT_EQ(s->GetFolder(s->IpmSubtree(), err)->contentCount, 0u);
+    ASSERT_OK(s->Commit());
+    EXPECT_EQ(s->GetFolder(s->IpmSubtree())->contentCount, 0u);
     EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
 }
 
@@ -168,11 +168,12 @@ TEST(Store, StreamedAttachmentIsNotHeldWhole) {
         return n;
     };
     m.attachments.push_back(a);
-    auto id = s->AddMessage(s->IpmSubtree(), m, err);
-    ASSERT_TRUE(id) << err;
-    ASSERT_TRUE(s->Commit(err)) << err;
-    MessageData md;
-    ASSERT_TRUE(s->ReadMessage(*id, md, err)) << err;
+    auto id = s->AddMessage(s->IpmSubtree(), m);
+    ASSERT_OK(id);
+    ASSERT_OK(s->Commit());
+    auto read = s->ReadMessage(*id);
+    ASSERT_OK(read);
+    const MessageData& md = *read;
     ASSERT_EQ(md.attachments.size(), 1u);
     const Bytes& d = md.attachments[0].data;
     ASSERT_EQ(d.size(), kSize);
@@ -185,20 +186,20 @@ TEST(Store, DefaultFoldersAreWhereOutlookLooks) {
     std::shared_ptr<Bytes> bytes;
     auto s = CreateIn(bytes);
     std::string err;
-    auto inbox = *s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note", err);
-    auto cal = *s->AddFolder(s->IpmSubtree(), "Calendar", "IPF.Appointment", err);
-    auto junk = *s->AddFolder(s->IpmSubtree(), "Junk E-mail", "IPF.Note", err);
-    auto sent = *s->AddFolder(s->IpmSubtree(), "Sent Items", "IPF.Note", err);
-    ASSERT_TRUE(s->SetDefaultFolder(DefaultFolder::Calendar, cal, err)) << err;
-    ASSERT_TRUE(s->SetDefaultFolder(DefaultFolder::Inbox, inbox, err)) << err;
-    ASSERT_TRUE(s->SetDefaultFolder(DefaultFolder::JunkEmail, junk, err)) << err;
-    ASSERT_TRUE(s->SetDefaultFolder(DefaultFolder::SentItems, sent, err)) << err;
-    ASSERT_TRUE(s->Commit(err)) << err;
+    auto inbox = *s->AddFolder(s->IpmSubtree(), "Inbox", "IPF.Note");
+    auto cal = *s->AddFolder(s->IpmSubtree(), "Calendar", "IPF.Appointment");
+    auto junk = *s->AddFolder(s->IpmSubtree(), "Junk E-mail", "IPF.Note");
+    auto sent = *s->AddFolder(s->IpmSubtree(), "Sent Items", "IPF.Note");
+    ASSERT_OK(s->SetDefaultFolder(DefaultFolder::Calendar, cal));
+    ASSERT_OK(s->SetDefaultFolder(DefaultFolder::Inbox, inbox));
+    ASSERT_OK(s->SetDefaultFolder(DefaultFolder::JunkEmail, junk));
+    ASSERT_OK(s->SetDefaultFolder(DefaultFolder::SentItems, sent));
+    ASSERT_OK(s->Commit());
     s = OpenIn(bytes);
     auto& db = s->ndb();
     PropMap store, root, in;
     auto node = [&](NID n, PropMap& p) {
-        auto e = db.FindNode(n, err);
+        auto e = db.FindNode(n);
         ASSERT_TRUE(e);
         ASSERT_TRUE(ReadPc(db, e->bidData, e->bidSub, p, err)) << err;
     };
@@ -224,26 +225,26 @@ TEST(Store, ExtendsOutlooksOwnFile) {
     ASSERT_TRUE(s);
     std::string err;
     EXPECT_EQ(s->DisplayName(), "Empty");
-    auto deleted = s->FindSubfolder(s->IpmSubtree(), "Deleted Items", err);
+    auto deleted = s->FindSubfolder(s->IpmSubtree(), "Deleted Items");
     ASSERT_TRUE(deleted);
-    auto tasks = s->AddFolder(s->IpmSubtree(), "Tasks", "IPF.Task", err);
-    ASSERT_TRUE(tasks) << err;
+    auto tasks = s->AddFolder(s->IpmSubtree(), "Tasks", "IPF.Task");
+    ASSERT_OK(tasks);
     NewMessage m = SampleMessage(7);
-    auto id = s->AddMessage(*tasks, m, err);
-    ASSERT_TRUE(id) << err;
-    auto named = s->NamedPropId({PSETID_Task, 0x8101u, {}}, err);  // already in Outlook's map
+    auto id = s->AddMessage(*tasks, m);
+    ASSERT_OK(id);
+    auto named = s->NamedPropId({PSETID_Task, 0x8101u, {}});  // already in Outlook's map
     ASSERT_TRUE(named);
-    ASSERT_TRUE(s->AddMessage(deleted->nid, SampleMessage(8), err)) << err;
-    ASSERT_TRUE(s->Commit(err)) << err;
+    ASSERT_OK(s->AddMessage(deleted->nid, SampleMessage(8)));
+    ASSERT_OK(s->Commit());
     ASSERT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
     s = OpenIn(bytes);
-    MessageData md;
-    ASSERT_TRUE(s->ReadMessage(*id, md, err)) << err;
-    ExpectSameMessage(md, m);
-    EXPECT_EQ(s->GetFolder(deleted->nid, err)->contentCount, 1u);
-    EXPECT_EQ(s->NamedPropId({PSETID_Task, 0x8101u, {}}, err), named);
+    auto md = s->ReadMessage(*id);
+    ASSERT_OK(md);
+    ExpectSameMessage(*md, m);
+    EXPECT_EQ(s->GetFolder(deleted->nid)->contentCount, 1u);
+    EXPECT_EQ(*s->NamedPropId({PSETID_Task, 0x8101u, {}}), *named);
     // Outlook's search folder and its other nodes are kept.
-    EXPECT_TRUE(s->ndb().FindNode(0x2223, err));
+    EXPECT_TRUE(s->ndb().FindNode(0x2223));
 }
 
 // A writer killed at any write leaves a file that opens with everything committed before:
@@ -253,9 +254,9 @@ TEST(Store, CommitCutShortAtEveryWriteKeepsLastCommit) {
     {
         auto s = CreateIn(ours);
         std::string err;
-        auto inbox = s->AddFolder(s->IpmSubtree(), "Deleted Items", "IPF.Note", err);
-        ASSERT_TRUE(s->AddMessage(*inbox, SampleMessage(0), err));
-        ASSERT_TRUE(s->Commit(err)) << err;
+        auto inbox = s->AddFolder(s->IpmSubtree(), "Deleted Items", "IPF.Note");
+        ASSERT_TRUE(s->AddMessage(*inbox, SampleMessage(0)));
+        ASSERT_OK(s->Commit());
     }
     struct Base {
         const char* what;
@@ -270,25 +271,25 @@ TEST(Store, CommitCutShortAtEveryWriteKeepsLastCommit) {
             auto io = std::make_unique<MemoryIo>(bytes);
             MemoryIo* raw = io.get();
             std::string err;
-            auto s = Store::OpenOn(std::move(io), true, err);
+            auto s = test::Take(Store::OpenOn(std::move(io), true), err);
             ASSERT_TRUE(s) << err;
             raw->StopAfter(stopAt);
-            auto folder = s->FindSubfolder(s->IpmSubtree(), "Deleted Items", err);
+            auto folder = s->FindSubfolder(s->IpmSubtree(), "Deleted Items");
             ASSERT_TRUE(folder) << base.what;
-            s->AddFolder(s->IpmSubtree(), "Later", "", err);
-            for (int i = 1; i <= 3; ++i) s->AddMessage(folder->nid, SampleMessage(i, 20000), err);
-            bool committed = s->Commit(err);
+            (void)s->AddFolder(s->IpmSubtree(), "Later", "");
+            for (int i = 1; i <= 3; ++i) (void)s->AddMessage(folder->nid, SampleMessage(i, 20000));
+            bool committed = s->Commit().ok();
             s.reset();
             auto again = OpenIn(bytes);
             ASSERT_TRUE(again) << base.what << " stopped after " << stopAt << " writes";
-            auto f = again->GetFolder(folder->nid, err);
-            ASSERT_TRUE(f) << err;
+            auto f = again->GetFolder(folder->nid);
+            ASSERT_OK(f);
             EXPECT_EQ(f->contentCount, base.before + (committed ? 3u : 0u)) << base.what << " " << stopAt;
             CheckReport rep = CheckBytes(bytes);
             EXPECT_TRUE(rep.ok()) << base.what << " stopped after " << stopAt << ":\n" << Joined(rep);
             // Whatever was cut short, the reopened file takes new commits.
-            ASSERT_TRUE(again->AddMessage(folder->nid, SampleMessage(9), err)) << err;
-            ASSERT_TRUE(again->Commit(err)) << err;
+            ASSERT_OK(again->AddMessage(folder->nid, SampleMessage(9)));
+            ASSERT_OK(again->Commit());
             rep = CheckBytes(bytes);
             EXPECT_TRUE(rep.ok()) << base.what << " after recovery from " << stopAt << ":\n" << Joined(rep);
             if (committed) {
@@ -304,13 +305,13 @@ TEST(Store, CommitCutShortAtEveryWriteKeepsLastCommit) {
 TEST(Store, OneWriterAtATime) {
     std::string path = ::testing::TempDir() + "pst-lock-" + std::to_string(::getpid()) + ".pst";
     std::string err;
-    auto first = Store::Create(path, "Personal Folders", err);
+    auto first = test::Take(Store::Create(path, "Personal Folders"), err);
     ASSERT_TRUE(first) << err;
-    EXPECT_FALSE(Store::Open(path, err));
+    EXPECT_FALSE(test::Take(Store::Open(path), err));
     EXPECT_NE(err.find("another process"), std::string::npos) << err;
-    EXPECT_TRUE(Store::Open(path, err, false)) << err;  // readers are not kept out
+    EXPECT_TRUE(test::Take(Store::Open(path, false), err)) << err;  // readers are not kept out
     first.reset();
-    EXPECT_TRUE(Store::Open(path, err)) << err;
+    EXPECT_TRUE(test::Take(Store::Open(path), err)) << err;
     std::remove(path.c_str());
 }
 
@@ -333,7 +334,7 @@ TEST(Store, DamagedFilesAreRefused) {
         auto bytes = std::make_shared<Bytes>(*good);
         c.damage(*bytes);
         std::string err;
-        auto s = Store::OpenOn(std::make_unique<MemoryIo>(bytes), false, err);
+        auto s = test::Take(Store::OpenOn(std::make_unique<MemoryIo>(bytes), false), err);
         EXPECT_FALSE(s) << c.what;
         EXPECT_FALSE(err.empty()) << c.what;
         EXPECT_FALSE(CheckBytes(bytes).ok()) << c.what;
@@ -357,6 +358,134 @@ TEST(Store, StructuralLoopsAndAbsurdSizesAreRefused) {
         EXPECT_FALSE(db->ForEachNode([&](const NodeEntry&) { return ++n < 100000; }, err));
     }
     EXPECT_FALSE(CheckBytes(bytes).ok());
+}
+
+}  // namespace
+}  // namespace pst
+
+namespace pst {
+namespace {
+
+// Every value helper's output survives a write and a read, and reads back through its reader.
+TEST(Store, EveryValueTypeRoundTrips) {
+    std::shared_ptr<Bytes> bytes;
+    auto s = CreateIn(bytes);
+    Guid g = PSETID_Task;
+    struct Case {
+        uint16_t id;
+        Prop value;
+        std::function<bool(const Prop&)> readsBack;
+    };
+    const Case cases[] = {
+        {0x6001, MakeShort(-7), [](const Prop& p) { return AsShort(p) == -7; }},
+        {0x6002, MakeLong(0xDEADBEEF), [](const Prop& p) { return AsLong(p) == 0xDEADBEEF; }},
+        {0x6003, MakeDouble(2.5), [](const Prop& p) { return AsDouble(p) == 2.5; }},
+        {0x6004, MakeBool(true), [](const Prop& p) { return AsBool(p); }},
+        {0x6005, MakeTime(133000000000000000ull),
+         [](const Prop& p) { return AsI8(p) == 133000000000000000ull; }},
+        {0x6006, MakeUtf8("Gr\xC3\xBC\xC3\x9F"),
+         [](const Prop& p) { return ToUtf8(p) == "Gr\xC3\xBC\xC3\x9F"; }},
+        {0x6007, MakeBinary({1, 2, 3}),
+         [](const Prop& p) {
+             return p.data == Bytes{1, 2, 3};
+         }},
+        {0x6008, MakeGuid(g), [g](const Prop& p) { return AsGuid(p) == g; }},
+        {0x6009, MakeMvShort({1, -2}),
+         [](const Prop& p) {
+             return AsMvShort(p) == std::vector<int16_t>{1, -2};
+         }},
+        {0x600A, MakeMvLong({5, 6, 7}),
+         [](const Prop& p) {
+             return AsMvLong(p) == std::vector<uint32_t>{5, 6, 7};
+         }},
+        {0x600B, MakeMvDouble({0.5}),
+         [](const Prop& p) { return AsMvDouble(p) == std::vector<double>{0.5}; }},
+        {0x600C, MakeMvTime({1, 2}),
+         [](const Prop& p) {
+             return AsMvI8(p) == std::vector<uint64_t>{1, 2};
+         }},
+        {0x600D, MakeMvUnicode({"a", "", "\xE2\x82\xAC"}),
+         [](const Prop& p) {
+             return AsMvUtf8(p) == std::vector<std::string>{"a", "", "\xE2\x82\xAC"};
+         }},
+        {0x600E, MakeMvBinary({{1}, {}}),
+         [](const Prop& p) {
+             return AsMvBinary(p) == std::vector<Bytes>{{1}, {}};
+         }},
+        {0x600F, MakeMvGuid({g, PS_MAPI}),
+         [g](const Prop& p) {
+             return AsMvGuid(p) == std::vector<Guid>{g, PS_MAPI};
+         }},
+        {0x6010, MakeI8(1ull << 40), [](const Prop& p) { return AsI8(p) == 1ull << 40; }},
+    };
+    NewMessage m = SampleMessage(1, 0);
+    for (auto& c : cases) m.props[c.id] = c.value;
+    auto id = s->AddMessage(s->IpmSubtree(), m);
+    ASSERT_OK(id);
+    ASSERT_OK(s->Commit());
+    s = OpenIn(bytes);
+    auto md = s->ReadMessage(*id);
+    ASSERT_OK(md);
+    for (auto& c : cases) {
+        ASSERT_TRUE(md->props.count(c.id)) << std::hex << c.id;
+        const Prop& got = md->props.at(c.id);
+        EXPECT_EQ(got.type, c.value.type) << std::hex << c.id;
+        EXPECT_TRUE(c.readsBack(got)) << std::hex << c.id;
+    }
+    EXPECT_TRUE(s->ReadMessage(MakeNid(kNidTypeNormalMessage, 0x7777)).missing());
+    EXPECT_TRUE(s->NameOf(0x8FFF).missing());
+}
+
+// Folder names compare as Outlook compares them: ignoring case beyond ASCII. A folder that
+// exists with another container class is reported, not handed back as if it were the one asked for.
+TEST(Store, AddFolderFindsNamesIgnoringCaseAndReportsClassMismatch) {
+    std::shared_ptr<Bytes> bytes;
+    auto s = CreateIn(bytes);
+    struct Case {
+        const char* created;
+        const char* askedAs;
+    };
+    const Case
+        cases[] =
+            {
+                {"\xC3\x89l\xC3\xA9ments envoy\xC3\xA9s",
+                 "\xC3\x89L\xC3\x89MENTS ENVOY\xC3\x89S"},  // Latin-1
+                {"\xD0\x92\xD1\x85\xD0\xBE\xD0\xB4\xD1\x8F\xD1\x89\xD0\xB8\xD0\xB5",
+                 "\xD0\x92\xD0\xA5\xD0\x9E\xD0\x94\xD0\xAF\xD0\xA9\xD0\x98\xD0\x95"},  // Cyrillic
+                {
+                    "\xCE\xB5\xCE\xB9\xCF\x83\xCE\xB5\xCF\x81\xCF\x87\xCF\x8C\xCE\xBC\xCE\xB5\xCE\xBD\xCE"
+                    "\xB1",
+                    "\xCE\x95\xCE\x99\xCE\xA3\xCE\x95\xCE\xA1\xCE\xA7\xCE\x8C\xCE\x9C\xCE\x95\xCE\x9D\xCE"
+                    "\x91"},  // Greek
+                {"\xC5\x81\xC3\xB3"
+                 "d\xC5\xBA",
+                 "\xC5\x82\xC3\x93"
+                 "D\xC5\xB9"},  // Latin Extended-A
+            };
+    for (auto& c : cases) {
+        auto made = s->AddFolder(s->IpmSubtree(), c.created, "IPF.Note");
+        ASSERT_OK(made);
+        auto again = s->AddFolder(s->IpmSubtree(), c.askedAs, "IPF.Note");
+        ASSERT_OK(again);
+        EXPECT_EQ(*again, *made) << c.askedAs;
+        auto found = s->FindSubfolder(s->IpmSubtree(), c.askedAs);
+        ASSERT_TRUE(found) << c.askedAs;
+        EXPECT_EQ(found->name, c.created);
+    }
+    EXPECT_FALSE(SameFolderName("Inbox", "Inbox2"));
+    EXPECT_TRUE(s->FindSubfolder(s->IpmSubtree(), "No such folder").missing());
+    auto mismatch = s->AddFolder(s->IpmSubtree(),
+                                 "\xC5\x82\xC3\xB3"
+                                 "d\xC5\xBA",
+                                 "IPF.Appointment");
+    EXPECT_TRUE(mismatch.failed());
+    EXPECT_NE(mismatch.error().find("IPF.Note"), std::string::npos) << mismatch.error();
+    // A folder without a class is a mail folder.
+    auto bare = s->AddFolder(s->IpmSubtree(), "Plain", "");
+    ASSERT_OK(bare);
+    EXPECT_EQ(*s->AddFolder(s->IpmSubtree(), "plain", "IPF.Note"), *bare);
+    ASSERT_OK(s->Commit());
+    EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
 }
 
 }  // namespace

@@ -8,10 +8,27 @@
 #include <string>
 
 #include "pst/check.h"
-#include "pst/memio.h"
+#include "pst/testsupport/memio.h"
 #include "pst/messaging.h"
 
+// Asserts that a Result or Status is ok and shows its failure text otherwise.
+#define ASSERT_OK(expr)                                \
+    do {                                               \
+        auto&& ok_result_ = (expr);                    \
+        ASSERT_TRUE(ok_result_) << ok_result_.error(); \
+    } while (0)
+
 namespace pst::test {
+
+// The value of a result (or an empty T), its failure text in err.
+template <class T>
+T Take(Result<T> r, std::string& err) {
+    if (!r) {
+        err = r.error();
+        return T{};
+    }
+    return std::move(*r);
+}
 
 // Outlook's own new file (MIT-licensed sample, see data/outlook-empty.pst.LICENSE).
 inline std::string ReferencePath() {

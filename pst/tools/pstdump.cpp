@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     std::printf("\n");
     db->ForEachBlock(
         [&](const BlockEntry& b) {
-            std::printf("block %llx ib=%llx cb=%u cRef=%u\n", (unsigned long long)b.bid,
+            std::printf("block %llx ib=%llx cb=%u cRef=%u\n", (unsigned long long)b.bid.value(),
                         (unsigned long long)b.ib, b.cb, b.cRef);
             return true;
         },
@@ -55,8 +55,9 @@ int main(int argc, char** argv) {
         },
         err);
     for (auto& n : nodes) {
-        std::printf("node %x type %x data %llx sub %llx parent %x\n", n.nid, NidTypeOf(n.nid),
-                    (unsigned long long)n.bidData, (unsigned long long)n.bidSub, n.nidParent);
+        std::printf("node %x type %x data %llx sub %llx parent %x\n", n.nid.value(), NidTypeOf(n.nid),
+                    (unsigned long long)n.bidData.value(), (unsigned long long)n.bidSub.value(),
+                    n.nidParent.value());
         if (!n.bidData) continue;
         Heap hp;
         std::string e;
@@ -90,8 +91,8 @@ int main(int argc, char** argv) {
             std::map<NID, std::pair<BID, BID>> subs;
             if (db->ReadSubnodes(n.bidSub, subs, e))
                 for (auto& [sn, v] : subs)
-                    std::printf("  sub %x data %llx sub %llx\n", sn, (unsigned long long)v.first,
-                                (unsigned long long)v.second);
+                    std::printf("  sub %x data %llx sub %llx\n", sn.value(),
+                                (unsigned long long)v.first.value(), (unsigned long long)v.second.value());
         }
     }
     if (!err.empty()) std::printf("error: %s\n", err.c_str());

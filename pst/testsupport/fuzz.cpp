@@ -1,8 +1,8 @@
-#include "pst/fuzz.h"
+#include "pst/testsupport/fuzz.h"
 
 #include "pst/check.h"
-#include "pst/memio.h"
 #include "pst/messaging.h"
+#include "pst/testsupport/memio.h"
 
 namespace pst {
 
@@ -25,17 +25,13 @@ int FuzzPstReader(const uint8_t* data, size_t size) {
             if (!ReadPc(*db, n.bidData, n.bidSub, p, e)) ReadTc(*db, n.bidData, n.bidSub, t, e, 100000);
         }
     }
-    auto store = Store::OpenOn(std::make_unique<MemoryIo>(bytes), false, err);
+    auto store = Store::OpenOn(std::make_unique<MemoryIo>(bytes), false);
     if (store) {
-        std::vector<FolderInfo> folders;
-        if (store->Subfolders(store->IpmSubtree(), folders, err)) {
-            for (auto& f : folders) {
-                std::vector<NID> msgs;
-                if (!store->Messages(f.nid, msgs, err)) continue;
-                for (NID m : msgs) {
-                    MessageData md;
-                    store->ReadMessage(m, md, err);
-                }
+        if (auto folders = (*store)->Subfolders((*store)->IpmSubtree())) {
+            for (auto& f : *folders) {
+                auto msgs = (*store)->Messages(f.nid);
+                if (!msgs) continue;
+                for (NID m : *msgs) (void)(*store)->ReadMessage(m);
             }
         }
     }

@@ -1,0 +1,7 @@
+#include "StoreFactory.h"
+
+#include "savingprocess/engine/PstStorePort.h"
+
+StoreFactory DefaultStoreFactory() {
+    return [] { return CreatePstStoreSession(); };
+}

@@ -1,9 +1,0 @@
-#include <QApplication>
-#include <QTextStream>
-
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("nsfsave"));
-    QTextStream(stderr) << "nsfsave: this program's window is not built yet\n";
-    return 0;
-}
