@@ -202,7 +202,7 @@ CCHarbexFirstDlgDlg::CCHarbexFirstDlgDlg(LauncherState& state, UserDialogs& dial
     connect(stop, &QPushButton::clicked, this, &CCHarbexFirstDlgDlg::Stop);
 
     QPushButton* help =
-        ImageButton(this, QStringLiteral("Help"), QStringLiteral("Help."), QStyle::SP_DialogHelpButton);
+        ImageButton(this, QStringLiteral("Help"), QStringLiteral("Help."), QStyle::SP_MessageBoxQuestion);
     help->setObjectName(QStringLiteral("help"));
     help->setGeometry(du.Rect(7, 307, 68, 16));
     auto* menu = new QMenu(help);
