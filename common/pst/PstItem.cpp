@@ -287,3 +287,48 @@ bool PstItem::Save() {
     d_->saved = true;
     return ctx.Commit(QStringLiteral("item cannot be committed"));
 }
+
+// ---- the caller's own named properties ----
+
+namespace {
+pst::Guid GuidOf(const QUuid& u) {
+    // [MS-OXCDATA] 2.5.1: Data1-Data3 little-endian, Data4 as bytes.
+    pst::Guid g;
+    pst::Wr32(g.b, u.data1);
+    pst::Wr16(g.b + 4, u.data2);
+    pst::Wr16(g.b + 6, u.data3);
+    std::copy(std::begin(u.data4), std::end(u.data4), g.b + 8);
+    return g;
+}
+}  // namespace
+
+void PstItem::SetNamedText(const QUuid& propertySet, const QString& name, const QString& value) {
+    if (!d_) return;
+    const std::string n = name.toStdString();
+    PstSetProp(*d_, d_->NamedString(GuidOf(propertySet), n.c_str()), Text(value));
+}
+
+QStringList PstItems::NamedTextValues(const QUuid& propertySet, const QString& name) const {
+    QStringList out;
+    if (!ctx_ || !ctx_->store) return out;
+    pst::Store& s = *ctx_->store;
+    auto id = s.NamedPropId({GuidOf(propertySet), std::nullopt, name.toStdString()});
+    auto ids = s.Messages(folder_);
+    if (!id || !ids) {
+        ctx_->Fail(QStringLiteral("folder items cannot be read"), !id ? id.error() : ids.error());
+        return out;
+    }
+    for (pst::NID nid : *ids) {
+        auto node = s.ndb().FindNode(nid);
+        pst::PropMap props;
+        std::string err;
+        if (!node || !pst::ReadPc(s.ndb(), node->bidData, node->bidSub, props, err)) {
+            ctx_->Fail(QStringLiteral("item cannot be read"), node ? err : node.error());
+            continue;
+        }
+        auto it = props.find(*id);
+        if (it != props.end() && (it->second.type == pst::PT_UNICODE || it->second.type == pst::PT_STRING8))
+            out << QString::fromStdString(pst::ToUtf8(it->second));
+    }
+    return out;
+}

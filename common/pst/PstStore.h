@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimeZone>
+#include <QUuid>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -187,6 +188,9 @@ class PstItem {
     void SetSelectedMailingAddress(int kind);  // 0 none, 1 home, 2 business, 3 other
     bool AddPicture(const QString& path);
 
+    // A named string property of the caller's own (a property set and a name), kept on save.
+    void SetNamedText(const QUuid& propertySet, const QString& name, const QString& value);
+
     // Group lists.
     void SetDistListName(const QString& name);
     // A member given by three texts: the name (a Notes name or an address), the address, the
@@ -212,6 +216,9 @@ class PstItems {
     // "IPM.DistList" or "IPM.Appointment".
     PstItem Add(const QString& messageClass);
     int Count() const;
+    // The values of a named string property (see PstItem::SetNamedText) over the folder's saved
+    // items, in one pass; items without it give nothing.
+    QStringList NamedTextValues(const QUuid& propertySet, const QString& name) const;
 
   private:
     friend class PstFolder;

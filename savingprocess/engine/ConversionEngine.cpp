@@ -2,11 +2,11 @@
 
 #include "common/handoff/CalendarIds.h"
 #include "common/handoff/ResumeRecord.h"
-#include "convert/EmlWriter.h"
-#include "convert/FieldReader.h"
-#include "convert/GroupText.h"
-#include "convert/TempFolder.h"
-#include "convert/TextHelpers.h"
+#include "convert/mail/EmlWriter.h"
+#include "convert/mail/FieldReader.h"
+#include "convert/calendar/GroupText.h"
+#include "convert/richtext/TempFolder.h"
+#include "convert/mail/TextHelpers.h"
 
 #include <QFile>
 #include <QTimeZone>

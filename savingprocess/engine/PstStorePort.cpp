@@ -208,9 +208,8 @@ class PortItem : public StoreItem {
         return item_.Import(path, static_cast<int>(type));
     }
     bool SetSourceId(const QString& universalId) override {
-        // The store interface has no named text yet (asked for); until then items go unstamped.
-        (void)universalId;
-        return false;
+        item_.SetNamedText(kSourcePropertySet, QString::fromLatin1(kSourcePropertyName), universalId);
+        return true;
     }
     bool Save() override { return item_.Save(); }
 
@@ -227,7 +226,11 @@ class PortFolder : public StoreFolder {
         if (!item) return nullptr;
         return std::make_unique<PortItem>(std::move(item), session_);
     }
-    std::unordered_set<QString> SourceIds() override { return {}; }
+    std::unordered_set<QString> SourceIds() override {
+        const QStringList values =
+            items_.NamedTextValues(kSourcePropertySet, QString::fromLatin1(kSourcePropertyName));
+        return std::unordered_set<QString>(values.begin(), values.end());
+    }
 
   private:
     PstItems items_;

@@ -4,7 +4,7 @@
 
 #include "common/handoff/RunLog.h"
 #include "common/handoff/RunOptions.h"
-#include "convert/ConvertContext.h"
+#include "convert/mail/ConvertContext.h"
 
 #include <QString>
 

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/pst/PstDates.h"
 #include "common/pst/tests/pststore_support.h"
 
 namespace {
@@ -187,6 +188,58 @@ TEST_F(StoreTest, MailImportedFromTheWritersEml) {
     EXPECT_EQ(m.attachments[1].data, pst::Bytes({'h', 'e', 'l', 'l', 'o', '\n'}));
     EXPECT_EQ(Str(m.attachments[2].props, pst::PidTagAttachLongFilename), QStringLiteral("a b c.txt"));
     EXPECT_EQ(m.attachments[2].data.size(), 256u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(StoreTest, OwnNamedTextReadBackOverAFolder) {
+    const QUuid set(QStringLiteral("{8C4B2E61-3F0A-4D5C-9B7E-2A1D6F30C5E8}"));
+    const QString pst = Path(QStringLiteral("n.pst"));
+    {
+        PstSession session;
+        PstItems items = session.OpenStore(pst).TopFolder().Folders().Add(QStringLiteral("Inbox")).Items();
+        for (const char* v : {"00AA", "", "11BB"}) {
+            PstItem item = items.Add(QStringLiteral("IPM.Note"));
+            if (*v) item.SetNamedText(set, QStringLiteral("NotesUniversalID"), QLatin1String(v));
+            ASSERT_TRUE(item.Save());
+        }
+    }
+    PstSession session;
+    PstItems items =
+        session.OpenStore(pst).FolderByPath(QStringLiteral("\\\\Personal Folders\\Inbox")).Items();
+    EXPECT_EQ(items.NamedTextValues(set, QStringLiteral("NotesUniversalID")), QStringList({"00AA", "11BB"}));
+    EXPECT_EQ(items.NamedTextValues(set, QStringLiteral("Other")), QStringList());
+    EXPECT_EQ(items.Count(), 3);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PstDates, MonthFirstOnEverySystemInTheWritersZone) {
+    const QTimeZone utc = QTimeZone::utc(), plusOne(3600);
+    const struct {
+        const char* text;
+        QTimeZone zone;
+        const char* utcIso;  // empty: not a date
+    } cases[] = {
+        {"7/3/2018 9:05:06", utc, "2018-07-03T09:05:06Z"},
+        {"7/3/2018 10:15:00", plusOne, "2018-07-03T09:15:00Z"},
+        {"12/31/1999", utc, "1999-12-31T00:00:00Z"},
+        {"7/3/2018 12:30 AM", utc, "2018-07-03T00:30:00Z"},
+        {"7/3/2018 1:30 PM", utc, "2018-07-03T13:30:00Z"},
+        {"13/3/2018 9:05:06", utc, ""},
+        {"2018-07-03", utc, ""},
+        {"", utc, ""},
+        {"7/3/2018 25:00", utc, ""},
+    };
+    for (const auto& c : cases) {
+        const QDateTime t = PstParseDateText(QLatin1String(c.text), c.zone);
+        EXPECT_EQ(t.isValid() ? t.toUTC().toString(Qt::ISODate) : QString(), QLatin1String(c.utcIso))
+            << c.text;
+    }
 }
 
 }  // namespace
