@@ -206,11 +206,12 @@ CCHarbexFirstDlgDlg::CCHarbexFirstDlgDlg(LauncherState& state, UserDialogs& dial
     help->setObjectName(QStringLiteral("help"));
     help->setGeometry(du.Rect(7, 307, 68, 16));
     auto* menu = new QMenu(help);
-    const QString own = QCoreApplication::applicationDirPath();
-    connect(menu->addAction(QStringLiteral("Help")), &QAction::triggered, this,
-            [this, own] { dialogs_.Open(QUrl::fromLocalFile(own + QStringLiteral("/nsfadd.md"))); });
+    connect(menu->addAction(QStringLiteral("Help")), &QAction::triggered, this, [this] {
+        dialogs_.Open(
+            QUrl(QStringLiteral("https://github.com/nsfconvert/nsfconvert/blob/main/docs/nsfadd.md")));
+    });
     connect(menu->addAction(QStringLiteral("Software HomePage")), &QAction::triggered, this,
-            [this, own] { dialogs_.Open(QUrl::fromLocalFile(own + QStringLiteral("/README.md"))); });
+            [this] { dialogs_.Open(QUrl(QStringLiteral("https://github.com/nsfconvert/nsfconvert"))); });
     connect(menu->addAction(QStringLiteral("About")), &QAction::triggered, this,
             [this] { dialogs_.About(this); });
     help->setMenu(menu);
