@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -251,6 +252,8 @@ class MainWindowTest : public QObject {
         l.ClickAndWait("add");
         QSemaphore gate;
         l.children.gate = &gate;
+        // A failing check must not leave the worker waiting at the gate for ever.
+        const auto open = qScopeGuard([&] { gate.release(1000); });
         QSignalSpy done(&l.window, &CCHarbexFirstDlgDlg::workerFinished);
         l.window.Button("export")->click();
 
