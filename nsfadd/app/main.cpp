@@ -1,12 +1,16 @@
-// nsfadd. With --export it converts databases from the command line, without windows; the
-// launcher's windows come with the program's dialogs.
+// nsfadd, the launcher. Without arguments it opens its window; with --export it converts
+// databases from the command line, without windows.
+#include "nsfadd/app/MainWindow.h"
+#include "nsfadd/app/UserDialogs.h"
 #include "nsfadd/core/BatchExport.h"
+#include "nsfadd/core/Startup.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDateTime>
 #include <QTextStream>
 
 #include <csignal>
+#include <cstdlib>
 
 namespace {
 
@@ -16,17 +20,41 @@ extern "C" void RequestStop(int) {
     stopRequested.store(true);
 }
 
+int RunWindows(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("nsfadd"));
+    // The process ends only through Close, which ends it at once.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QtUserDialogs dialogs;
+    const NotesCheck notes = CheckNotesInstallation();
+    if (notes.showMessage) dialogs.Message(nullptr, NotesMissingText());
+    SingleInstance guard;
+    if (!guard.Acquire()) {
+        dialogs.Message(nullptr, SingleInstance::AlreadyRunningText());
+        return 0;
+    }
+    LauncherState state;
+    state.notesProgramFolder = notes.folder;
+    const QString own = QCoreApplication::applicationDirPath();
+    ProcessLauncher launcher(own, notes.folder.isEmpty() ? own : notes.folder);
+    CCHarbexFirstDlgDlg window(state, dialogs, launcher, [&guard] {
+        // Running children are not waited for; they keep running.
+        guard.Release();
+        std::_Exit(-1);
+    });
+    window.show();
+    return app.exec();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    if (!IsBatchCommandLine(args)) return RunWindows(argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("nsfadd"));
     QTextStream out(stdout), err(stderr);
-    const QStringList args = QCoreApplication::arguments().mid(1);
-    if (!IsBatchCommandLine(args)) {
-        err << "nsfadd: the launcher's windows are not part of this build; use --export (see --help)\n";
-        return 2;
-    }
     const BatchParse parse = ParseBatchCommandLine(args, QDateTime::currentDateTime());
     if (parse.action == BatchParse::Action::Help) {
         out << BatchUsage();

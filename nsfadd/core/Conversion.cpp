@@ -173,6 +173,7 @@ bool Conversion::PrepareExport(const QString& logFolder, const std::vector<FileR
     }
     const ChildCommandLine line{
         lastPreview.path, lastPreview.server, QStringLiteral("2"), {}, s_.handoffFolder};
+    if (s_.observer) s_.observer->ConversionStarting();
     if (!s_.launcher->Run(ChildProgram::View, line)) return false;
     FolderListResult result;
     // A file that cannot be read keeps the output folder known before, as the window would.

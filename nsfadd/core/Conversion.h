@@ -64,6 +64,8 @@ QString PassEndText(PassOutcome::End end);
 class ConversionObserver {
   public:
     virtual ~ConversionObserver() = default;
+    // The checks passed and nsfview is about to run: the window shows its progress window now.
+    virtual void ConversionStarting() {}
     virtual void FileRowAdded(int /*index*/, const FileRow& /*row*/, const QString& /*outputFolder*/) {}
     virtual void FileStatusChanged(int /*index*/, FileStatus /*status*/) {}
     virtual void ActivityRow(const QString& /*text*/) {}
