@@ -66,16 +66,7 @@ void DropHandle(std::map<std::uint32_t, std::weak_ptr<Impl>> HandleTable::*table
     (t.*table).erase(h);
 }
 
-struct MemoryRegistry {
-    std::mutex mutex;
-    std::map<QString, std::pair<QByteArray, std::uint64_t>> databases;
-    std::uint64_t generation = 0;
-};
-
-MemoryRegistry& Memory() {
-    static MemoryRegistry registry;
-    return registry;
-}
+std::atomic<notes_detail::MemorySource> g_memorySource{nullptr};
 
 std::atomic<bool> g_initialized{false};
 thread_local bool t_registered = false;
@@ -952,42 +943,17 @@ LNSTATUS LNNotesSession::GetDatabase(const QString& path, LNDatabase* database, 
     if (path.isEmpty()) return Report(LNERR_INVALID_ARGUMENT);
     auto impl = std::make_shared<DatabaseImpl>();
     impl->path = path;
-    {
-        auto& m = Memory();
-        std::lock_guard lock(m.mutex);
-        const auto it = m.databases.find(path);
-        if (it != m.databases.end()) {
-            impl->inMemory = true;
-            impl->memory = it->second.first;
-            impl->generation = it->second.second;
-        }
-    }
+    // Databases that tests keep in memory (notes_testsupport installs the source).
+    if (const notes_detail::MemorySource source = g_memorySource.load())
+        impl->inMemory = source(path, &impl->memory, &impl->generation);
     database->impl_ = std::move(impl);
     database->path_ = path;
     return LNNOERROR;
 }
 
-namespace NotesMemoryDatabases {
-
-void Add(const QString& path, const QByteArray& dxl) {
-    auto& m = Memory();
-    std::lock_guard lock(m.mutex);
-    m.databases[path] = {dxl, ++m.generation};
+void notes_detail::SetMemorySource(MemorySource source) {
+    g_memorySource = source;
 }
-
-void Remove(const QString& path) {
-    auto& m = Memory();
-    std::lock_guard lock(m.mutex);
-    m.databases.erase(path);
-}
-
-void Clear() {
-    auto& m = Memory();
-    std::lock_guard lock(m.mutex);
-    m.databases.clear();
-}
-
-}  // namespace NotesMemoryDatabases
 
 // ---------------------------------------------------------------------------------------------
 // Flat functions
