@@ -1226,11 +1226,9 @@ ViewImpl* DatabaseImpl::FindView(std::string_view name) const {
 }
 
 void DatabaseImpl::FillStandardFolders() {
-    // Documents an entry list of the extension already places stay where it puts them.
-    std::set<NOTEID> listed;
-    for (const auto& v : views)
-        for (const auto& e : v->entries)
-            if (!e.category) listed.insert(e.noteId);
+    // A file that lists the entries of its views itself (the extension) says where every
+    // document lives: only a plain export is filled.
+    if (std::any_of(views.begin(), views.end(), [](const auto& v) { return v->listed; })) return;
     std::vector<std::size_t> order(docs.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
@@ -1247,19 +1245,16 @@ void DatabaseImpl::FillStandardFolders() {
             view = &AddView(s.names.front(), s.folder);
             view->type = s.type;
         }
-        // A folder that carries its own entry list is not filled.
-        if (view->listed) view = nullptr;
         return homes[home] = view;
     };
     for (std::size_t i : order) {
         const DocIndex& d = docs[i];
-        if (listed.count(d.noteId)) continue;
         bool held = false;
         for (const auto& ref : d.folderRefs) {
             LNUniversalID unid;
             if (!ParseUnid(ref, &unid)) continue;
             for (const auto& v : views)
-                if (v->folder && !v->listed && v->unid == unid) {
+                if (v->folder && v->unid == unid) {
                     v->entries.push_back({false, d.noteId, -1, {}});
                     held = true;
                 }
