@@ -962,6 +962,31 @@ void IndexItem(QXmlStreamReader& r, Walker& w, DocIndex* d, bool* ok) {
     *ok = w.Skip();
 }
 
+// A <mime> message (MIME option "DXL") carries the router's marks in its headers instead of
+// items: "Received" for delivered mail, "Date" for sent mail.
+bool IndexMime(Walker& w, DocIndex* d) {
+    std::string text;
+    if (!w.Text(&text)) return false;
+    std::size_t end = text.find("\r\n\r\n");
+    if (end == std::string::npos) end = text.find("\n\n");
+    const std::string_view headers(text.data(), end == std::string::npos ? text.size() : end);
+    auto has = [&headers](std::string_view name) {
+        for (std::size_t at = 0; at < headers.size();) {
+            if (headers.size() - at >= name.size() &&
+                QByteArrayView(headers.substr(at, name.size()))
+                        .compare(QByteArrayView(name), Qt::CaseInsensitive) == 0)
+                return true;
+            const std::size_t eol = headers.find('\n', at);
+            if (eol == std::string_view::npos) break;
+            at = eol + 1;
+        }
+        return false;
+    };
+    d->delivered = d->delivered || has("Received:");
+    d->posted = d->posted || has("Date:");
+    return true;
+}
+
 struct IndexPass {
     DatabaseImpl& db;
     XmlFeeder& f;
@@ -1009,6 +1034,7 @@ struct IndexPass {
                 IndexItem(r, w, &d, &itemOk);
                 return itemOk;
             }
+            if (Is(r, "mime")) return IndexMime(w, &d);
             return w.Skip();
         });
         if (!ok) return Failure();
