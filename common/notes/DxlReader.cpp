@@ -962,6 +962,31 @@ void IndexItem(QXmlStreamReader& r, Walker& w, DocIndex* d, bool* ok) {
     *ok = w.Skip();
 }
 
+// A <mime> message (MIME option "DXL") carries the router's marks in its headers instead of
+// items: "Received" for delivered mail, "Date" for sent mail.
+bool IndexMime(Walker& w, DocIndex* d) {
+    std::string text;
+    if (!w.Text(&text)) return false;
+    std::size_t end = text.find("\r\n\r\n");
+    if (end == std::string::npos) end = text.find("\n\n");
+    const std::string_view headers(text.data(), end == std::string::npos ? text.size() : end);
+    auto has = [&headers](std::string_view name) {
+        for (std::size_t at = 0; at < headers.size();) {
+            if (headers.size() - at >= name.size() &&
+                QByteArrayView(headers.substr(at, name.size()))
+                        .compare(QByteArrayView(name), Qt::CaseInsensitive) == 0)
+                return true;
+            const std::size_t eol = headers.find('\n', at);
+            if (eol == std::string_view::npos) break;
+            at = eol + 1;
+        }
+        return false;
+    };
+    d->delivered = d->delivered || has("Received:");
+    d->posted = d->posted || has("Date:");
+    return true;
+}
+
 struct IndexPass {
     DatabaseImpl& db;
     XmlFeeder& f;
@@ -1009,6 +1034,7 @@ struct IndexPass {
                 IndexItem(r, w, &d, &itemOk);
                 return itemOk;
             }
+            if (Is(r, "mime")) return IndexMime(w, &d);
             return w.Skip();
         });
         if (!ok) return Failure();
@@ -1226,11 +1252,9 @@ ViewImpl* DatabaseImpl::FindView(std::string_view name) const {
 }
 
 void DatabaseImpl::FillStandardFolders() {
-    // Documents an entry list of the extension already places stay where it puts them.
-    std::set<NOTEID> listed;
-    for (const auto& v : views)
-        for (const auto& e : v->entries)
-            if (!e.category) listed.insert(e.noteId);
+    // A file that lists the entries of its views itself (the extension) says where every
+    // document lives: only a plain export is filled.
+    if (std::any_of(views.begin(), views.end(), [](const auto& v) { return v->listed; })) return;
     std::vector<std::size_t> order(docs.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
@@ -1247,19 +1271,16 @@ void DatabaseImpl::FillStandardFolders() {
             view = &AddView(s.names.front(), s.folder);
             view->type = s.type;
         }
-        // A folder that carries its own entry list is not filled.
-        if (view->listed) view = nullptr;
         return homes[home] = view;
     };
     for (std::size_t i : order) {
         const DocIndex& d = docs[i];
-        if (listed.count(d.noteId)) continue;
         bool held = false;
         for (const auto& ref : d.folderRefs) {
             LNUniversalID unid;
             if (!ParseUnid(ref, &unid)) continue;
             for (const auto& v : views)
-                if (v->folder && !v->listed && v->unid == unid) {
+                if (v->folder && v->unid == unid) {
                     v->entries.push_back({false, d.noteId, -1, {}});
                     held = true;
                 }

@@ -172,6 +172,12 @@ struct DatabaseImpl {
 // into the items and attachments the readers know (DxlMime.cpp).
 void ApplyMime(DatabaseImpl& db, DocumentData* doc);
 
+// Where GetDatabase finds databases kept in memory: fills dxl and generation and returns true
+// for a registered path. Installed by notes_testsupport (NotesMemoryDatabases); the programs
+// have none.
+using MemorySource = bool (*)(const QString& path, QByteArray* dxl, std::uint64_t* generation);
+void SetMemorySource(MemorySource source);
+
 bool ParseUnid(std::string_view hex, LNUniversalID* out);
 bool ParseReplicaId(std::string_view hex, LNTimeDateId* out);
 

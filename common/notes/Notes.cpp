@@ -4,7 +4,8 @@
 #include "common/notes/NotesFlat.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <atomic>
 #include <cstdio>
@@ -66,16 +67,7 @@ void DropHandle(std::map<std::uint32_t, std::weak_ptr<Impl>> HandleTable::*table
     (t.*table).erase(h);
 }
 
-struct MemoryRegistry {
-    std::mutex mutex;
-    std::map<QString, std::pair<QByteArray, std::uint64_t>> databases;
-    std::uint64_t generation = 0;
-};
-
-MemoryRegistry& Memory() {
-    static MemoryRegistry registry;
-    return registry;
-}
+std::atomic<notes_detail::MemorySource> g_memorySource{nullptr};
 
 std::atomic<bool> g_initialized{false};
 thread_local bool t_registered = false;
@@ -286,33 +278,39 @@ LNDatetime LNAttachment::GetModified() const {
     return data_ ? data_->files[index_].modified : LNDatetime();
 }
 
+namespace {
+// Writes a file beside path and renames it over path once complete: a failed write leaves
+// nothing, a link planted at path is replaced rather than followed. No sync to disk: detached
+// files are transient (read and deleted right after), and a sync per file is the slowest step
+// of a conversion.
+template <class WriteAll>
+LNSTATUS WriteWhole(const QString& path, WriteAll writeAll) {
+    QTemporaryFile out(QFileInfo(path).absolutePath() + QStringLiteral("/.detach-XXXXXX"));
+    if (!out.open()) return LNERR_FILE_WRITE;
+    if (const LNSTATUS s = writeAll(out)) return s;
+    if (!out.flush()) return LNERR_FILE_WRITE;
+    out.close();
+    if (std::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return LNERR_FILE_WRITE;
+    out.setAutoRemove(false);
+    return LNNOERROR;
+}
+}  // namespace
+
 LNSTATUS LNAttachment::Detach(const QString& path) const {
     if (!data_ || !db_) return Report(LNERR_ATTACHMENT_NOT_FOUND);
     const FileData& file = data_->files[index_];
     // Huffman and LZ1 are Notes' own formats; an export made with UncompressAttachments
     // carries the plain bytes.
     if (!file.compression.empty()) return Report(LNERR_ATTACHMENT_COMPRESSED);
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) return Report(LNERR_FILE_WRITE);
-    if (file.bytes) {
-        if (out.write(*file.bytes) != file.bytes->size()) {
-            out.cancelWriting();
-            return Report(LNERR_FILE_WRITE);
-        }
-        return out.commit() ? LNNOERROR : Report(LNERR_FILE_WRITE);
-    }
-    std::uint64_t written = 0;
-    if (const LNSTATUS s = db_->DecodeBase64(file.data, &out, &written)) {
-        out.cancelWriting();
-        return Report(s);
-    }
-    // A size that disagrees with the data means the attachment was cut or altered.
-    if (file.sizeKnown && written != file.size) {
-        out.cancelWriting();
-        return Report(LNERR_ATTACHMENT_DAMAGED);
-    }
-    if (!out.commit()) return Report(LNERR_FILE_WRITE);
-    return LNNOERROR;
+    return Report(WriteWhole(path, [&](QIODevice& out) -> LNSTATUS {
+        if (file.bytes) return out.write(*file.bytes) == file.bytes->size() ? LNNOERROR : LNERR_FILE_WRITE;
+        std::uint64_t written = 0;
+        if (const LNSTATUS s = db_->DecodeBase64(file.data, &out, &written)) return s;
+        // A size that disagrees with the data means the attachment was cut or altered.
+        if (file.sizeKnown && written != file.size) return LNERR_ATTACHMENT_DAMAGED;
+        return LNNOERROR;
+    }));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -952,42 +950,17 @@ LNSTATUS LNNotesSession::GetDatabase(const QString& path, LNDatabase* database, 
     if (path.isEmpty()) return Report(LNERR_INVALID_ARGUMENT);
     auto impl = std::make_shared<DatabaseImpl>();
     impl->path = path;
-    {
-        auto& m = Memory();
-        std::lock_guard lock(m.mutex);
-        const auto it = m.databases.find(path);
-        if (it != m.databases.end()) {
-            impl->inMemory = true;
-            impl->memory = it->second.first;
-            impl->generation = it->second.second;
-        }
-    }
+    // Databases that tests keep in memory (notes_testsupport installs the source).
+    if (const notes_detail::MemorySource source = g_memorySource.load())
+        impl->inMemory = source(path, &impl->memory, &impl->generation);
     database->impl_ = std::move(impl);
     database->path_ = path;
     return LNNOERROR;
 }
 
-namespace NotesMemoryDatabases {
-
-void Add(const QString& path, const QByteArray& dxl) {
-    auto& m = Memory();
-    std::lock_guard lock(m.mutex);
-    m.databases[path] = {dxl, ++m.generation};
+void notes_detail::SetMemorySource(MemorySource source) {
+    g_memorySource = source;
 }
-
-void Remove(const QString& path) {
-    auto& m = Memory();
-    std::lock_guard lock(m.mutex);
-    m.databases.erase(path);
-}
-
-void Clear() {
-    auto& m = Memory();
-    std::lock_guard lock(m.mutex);
-    m.databases.clear();
-}
-
-}  // namespace NotesMemoryDatabases
 
 // ---------------------------------------------------------------------------------------------
 // Flat functions

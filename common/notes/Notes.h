@@ -540,7 +540,7 @@ class LNNotesSession {
 };
 
 // In-memory databases for tests: GetDatabase on a registered path reads these DXL bytes
-// instead of a file.
+// instead of a file. Defined in the library notes_testsupport, which the programs never link.
 namespace NotesMemoryDatabases {
 void Add(const QString& path, const QByteArray& dxl);
 void Remove(const QString& path);

@@ -202,6 +202,33 @@ TEST_F(DominoExportTest, EveryDocumentOfAPlainExportHasExactlyOneHomeBesidesAll)
     EXPECT_EQ(homes, expected);
 }
 
+// Exported with the MIME option "DXL", a mail may keep its router marks only in its headers.
+TEST_F(DominoExportTest, MimeHeadersTellReceivedFromSentMail) {
+    const QByteArray dxl =
+        "<database xmlns='http://www.lotus.com/dxl'>"
+        "<document form='Memo'><mime><![CDATA[Received: from mx.example.org\r\n"
+        "Subject: in\r\nDate: Tue, 12 Mar 2019 10:15:00 +0100\r\n\r\nbody\r\n]]></mime></document>"
+        "<document form='Memo'><mime><![CDATA[Subject: out\r\n"
+        "Date: Tue, 12 Mar 2019 10:15:00 +0100\r\n\r\nReceived: in the body\r\n]]></mime></document>"
+        "<document form='Memo'><mime><![CDATA[Subject: draft\r\n\r\nbody\r\n]]></mime></document>"
+        "</database>";
+    LNDatabase db;
+    ASSERT_EQ(Open(dxl, &db), LNNOERROR);
+    const std::map<std::string, std::string> expected = {
+        {"($Inbox)", "in"}, {"($Sent)", "out"}, {"($Drafts)", "draft"}};
+    for (const auto& [folder, subject] : expected) {
+        SCOPED_TRACE(folder);
+        LNViewFolder view;
+        ASSERT_EQ(db.GetViewFolder(std::string_view(folder), &view), LNNOERROR);
+        ASSERT_EQ(view.Open(), LNNOERROR);
+        ASSERT_EQ(view.GetEntryCount(), 1u);
+        LNDocument doc;
+        ASSERT_EQ(view.GetEntry(0).GetDocument(&doc), LNNOERROR);
+        ASSERT_EQ(doc.Open(), LNNOERROR);
+        EXPECT_EQ(doc.GetSubject(), subject);
+    }
+}
+
 TEST_F(DominoExportTest, NoteFormatAndSingleDocumentExportsOpen) {
     const struct {
         QByteArray dxl;

@@ -4,6 +4,7 @@
 #include "common/notes/Notes.h"
 #include "common/notes/NotesFlat.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -308,6 +309,8 @@ TEST_F(NotesFaultsTest, DamagedAttachmentDataFailsTheDetachOnly) {
         EXPECT_EQ(f.Detach(out), LNERR_ATTACHMENT_DAMAGED);
         EXPECT_FALSE(QFile::exists(out));
     }
+    // Not even the half-written file beside it stays.
+    EXPECT_TRUE(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 TEST_F(NotesFaultsTest, PlainExportListsEveryDocumentInAllByCreation) {

@@ -113,4 +113,26 @@ TEST_F(SampleTest, VobjectReadsEverySampleContact) {
     }
 }
 
+// A contact as Domino's exporter writes it (data/domino-mail.dxl, no form design in the file):
+// vobject finds the name and the address.
+TEST_F(SampleTest, ADominoExportedContactReadsBackInVobject) {
+    database_.Close();
+    ASSERT_EQ(session_.GetDatabase(QStringLiteral(CAL_SAMPLE_DIR "/domino-mail.dxl"), &database_), LNNOERROR);
+    ASSERT_EQ(database_.Open(), LNNOERROR);
+    const NOTEID person = 0x916;
+    const ContactFields f = ReadContactFields(context_, person);
+    QString photo;
+    const QString path = Path(QStringLiteral("bob.vcf"));
+    ASSERT_EQ(WriteContactVcf(context_, person, f, path, photo), 1);
+    const QJsonArray cards = ReadWithVobject({path});
+    ASSERT_EQ(cards.size(), 1);
+    const QJsonArray card = cards[0].toArray();
+    const QJsonArray names = Values(card, QStringLiteral("N"));
+    ASSERT_EQ(names.size(), 1);
+    EXPECT_EQ(names[0].toArray()[0].toString(), QStringLiteral("Sender"));
+    EXPECT_EQ(names[0].toArray()[1].toString(), QStringLiteral("Bob"));
+    EXPECT_TRUE(Values(card, QStringLiteral("EMAIL")).contains(QStringLiteral("bob@example.org")))
+        << QJsonDocument(card).toJson().toStdString();
+}
+
 }  // namespace
