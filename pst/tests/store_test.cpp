@@ -624,3 +624,32 @@ TEST(Store, AdditionsAreQueuedForSearchInOrder) {
 
 }  // namespace
 }  // namespace pst
+
+namespace pst {
+namespace {
+
+// pstcheck holds every message to what Outlook expects: a message node written by hand
+// without the derived properties is reported, property by property.
+TEST(Check, ReportsMessagesWithoutWhatOutlookExpects) {
+    std::shared_ptr<Bytes> bytes;
+    auto s = CreateIn(bytes);
+    Ndb& db = s->ndb();
+    PropMap bare;
+    bare[PidTagSubject] = MakeUtf8("RE: bare");
+    bare[PidTagSenderEmailAddress] = MakeUtf8("a@example.com");
+    Table recips = MakeTableLayout({PropTag(PidTagDisplayName, PT_UNICODE)});
+    recips.rows.push_back({0, {{PidTagDisplayName, MakeUtf8("Bob")}}});
+    BuiltNode rt = BuildTc(db, recips);
+    BuiltNode pc = BuildPc(db, bare, {{kNidRecipientTableTemplate, {rt.bidData, rt.bidSub}}});
+    NID nid = db.AllocNid(kNidTypeNormalMessage);
+    db.PutNode({nid, pc.bidData, pc.bidSub, s->IpmSubtree()});
+    ASSERT_OK(s->Commit());
+    std::string all = Joined(CheckBytes(bytes));
+    for (const char* want :
+         {"no message status", "no search key", "no display To", "no normalized subject",
+          "sender address without address type", "lacks column 0x0FFF", "lacks column 0x300B"})
+        EXPECT_NE(all.find(want), std::string::npos) << want << "\n" << all;
+}
+
+}  // namespace
+}  // namespace pst
