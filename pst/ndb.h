@@ -304,11 +304,18 @@ class Ndb {
     void EnsureInterval(uint64_t k);
     void FreeSpace(uint64_t ib, size_t size);
     bool WriteRaw(uint64_t off, const uint8_t* p, size_t n);
+    bool FlushWrites();
+    uint8_t* ReserveWrite(uint64_t off, size_t n);  // n bytes at off in the write buffer
+    bool SyncWrites();
+    bool ReadRaw(uint64_t off, void* buf, size_t n);
     BID WriteBlock(const uint8_t* data, size_t n, bool internal);
     bool ReadAMap(uint64_t interval, Bytes& out);
     bool RebuildAMaps(std::string& err);
 
+    static constexpr size_t kWriteBuffer = size_t(1) << 20;
     std::unique_ptr<FileIo> io_;
+    Bytes wbuf_;  // writes not yet passed to io_, starting at wbufAt_
+    uint64_t wbufAt_ = 0;
     Header header_;
     bool writable_ = false;
     std::unique_ptr<BTree> nbt_, bbt_;
