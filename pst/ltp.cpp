@@ -108,13 +108,19 @@ class HeapBuilder {
     std::vector<Blk> blocks_;
 };
 
-// Builds a BTH over sorted records and returns the HID of its BTHHEADER ([MS-PST] 2.3.2).
-HID BuildBth(HeapBuilder& hb, uint8_t cbKey, uint8_t cbEnt, const std::vector<Bytes>& records) {
+// Reserves a BTHHEADER. Outlook puts it first in the heap (HID 0x20), and readers written after
+// the Java libpst look for it there in every PC and TC.
+HID ReserveBthHeader(HeapBuilder& hb) {
+    return hb.Alloc(Bytes(8, 0));
+}
+
+// Builds a BTH over sorted records under a reserved header ([MS-PST] 2.3.2).
+HID BuildBth(HeapBuilder& hb, HID hdrHid, uint8_t cbKey, uint8_t cbEnt, const std::vector<Bytes>& records) {
     Bytes hdr(8, 0);
     hdr[0] = kSigBth;
     hdr[1] = cbKey;
     hdr[2] = cbEnt;
-    HID hdrHid = hb.Alloc(hdr);
+    hb.Patch(hdrHid, hdr);
     if (records.empty()) return hdrHid;
     // Each level is a run of allocations; an index level holds (first key, HID) per child.
     std::vector<std::pair<Bytes, HID>> level;
@@ -443,6 +449,7 @@ bool ReadPc(Ndb& db, BID bidData, BID bidSub, PropMap& out, std::string& err) {
 BuiltNode BuildPc(Ndb& db, const PropMap& props, std::map<NID, std::pair<BID, BID>> subs,
                   const std::map<uint16_t, NID>& external) {
     HeapBuilder hb(kSigPc);
+    HID header = ReserveBthHeader(hb);
     uint32_t nextSub = FirstFreeSubIndex(subs);
     std::vector<Bytes> recs;
     for (auto& [id, p] : props) {
@@ -459,7 +466,7 @@ BuiltNode BuildPc(Ndb& db, const PropMap& props, std::map<NID, std::pair<BID, BI
         }
         recs.push_back(std::move(r));
     }
-    hb.SetRoot(BuildBth(hb, 2, 6, recs));
+    hb.SetRoot(BuildBth(hb, header, 2, 6, recs));
     return WriteHeap(db, hb, subs);
 }
 
@@ -646,6 +653,7 @@ BuiltNode BuildTc(Ndb& db, const Table& t) {
     std::map<NID, std::pair<BID, BID>> subs;
     uint32_t nextSub = 1;
     size_t rowSize = t.rgib[3];
+    HID indexHeader = ReserveBthHeader(hb);
     Bytes tcinfo(22 + 8 * t.cols.size(), 0);
     HID infoHid = hb.Alloc(tcinfo);
     // Rows, with their variable-size cells stored first so their HNIDs are known.
@@ -663,20 +671,26 @@ BuiltNode BuildTc(Ndb& db, const Table& t) {
     }
     std::sort(index.begin(), index.end(),
               [](const Bytes& a, const Bytes& b) { return Rd32(a.data()) < Rd32(b.data()); });
-    HID rowIndex = BuildBth(hb, 4, 4, index);
+    HID rowIndex = BuildBth(hb, indexHeader, 4, 4, index);
     uint32_t hnidRows = 0;
     if (!matrix.empty()) {
         if (matrix.size() <= kMaxAlloc) {
             hnidRows = hb.Alloc(matrix);
         } else {
+            // [MS-PST] 2.3.4.4: rows never span blocks; every block but the last is padded to
+            // kMaxBlockData, which readers use to find row n.
             size_t perBlock = kMaxBlockData / rowSize;
             std::vector<BID> leaves;
+            uint64_t total = 0;
             for (size_t off = 0; off < matrix.size(); off += perBlock * rowSize) {
                 size_t len = std::min(perBlock * rowSize, matrix.size() - off);
-                leaves.push_back(db.WriteExternalBlock(matrix.data() + off, len));
+                Bytes block(matrix.begin() + off, matrix.begin() + off + len);
+                if (off + len < matrix.size()) block.resize(kMaxBlockData, 0);
+                leaves.push_back(db.WriteExternalBlock(block.data(), block.size()));
+                total += block.size();
             }
             hnidRows = MakeNid(kNidTypeLtp, nextSub++).value();
-            subs[hnidRows] = {db.WriteDataTreeFromLeaves(leaves, matrix.size()), 0};
+            subs[hnidRows] = {db.WriteDataTreeFromLeaves(leaves, total), 0};
         }
     }
     tcinfo[0] = kSigTc;
@@ -965,10 +979,10 @@ namespace pst {
 
 namespace {
 
-constexpr HID kTcInfoHid = 0x20, kBthHeaderHid = 0x40;
-constexpr size_t kIndexRec = 8;                     // dwRowID + dwRowIndex
-constexpr size_t kLeafMax = kMaxAlloc / kIndexRec;  // 447 records in a full node
-constexpr uint8_t kFillFull = 0xFF;                 // hints "no room" for every block
+constexpr HID kBthHeaderHid = 0x20, kTcInfoHid = 0x40;  // where Outlook puts them
+constexpr size_t kIndexRec = 8;                         // dwRowID + dwRowIndex
+constexpr size_t kLeafMax = kMaxAlloc / kIndexRec;      // 447 records in a full node
+constexpr uint8_t kFillFull = 0xFF;                     // hints "no room" for every block
 
 Bytes SerializeHeapBlock(size_t index, const std::vector<Bytes>& allocs, HID userRoot) {
     Bytes d(BlockHeaderSize(index), 0);
@@ -1118,6 +1132,7 @@ struct Appender {
         Bytes r = LayOutRow(layout, row, [&](const Bytes& v) { return StoreCell(v); });
         size_t perBlock = kMaxBlockData / rowSize;
         if (matrixTail.size() / rowSize >= perBlock) {
+            matrixTail.resize(kMaxBlockData, 0);  // full blocks are padded, as Outlook writes them
             matrixLeaves.push_back(db->WriteExternalBlock(matrixTail.data(), matrixTail.size()));
             matrixTail.clear();
         }
@@ -1156,7 +1171,7 @@ struct Appender {
         if (matrixNid == 0) matrixNid = MakeNid(kNidTypeLtp, FirstFreeSubIndex(subs));
         Wr32(tcinfo.data() + 10, kBthHeaderHid);
         Wr32(tcinfo.data() + 14, rowCount ? matrixNid.value() : 0);
-        Bytes b0 = SerializeHeapBlock(0, {tcinfo, bth}, kTcInfoHid);
+        Bytes b0 = SerializeHeapBlock(0, {bth, tcinfo}, kTcInfoHid);
         std::vector<BID> leaves{d.WriteExternalBlock(b0.data(), b0.size())};
         for (auto& f : frozen)
             leaves.push_back(f.bid ? f.bid : d.WriteExternalBlock(f.bytes.data(), f.bytes.size()));
@@ -1181,7 +1196,9 @@ struct Appender {
         if (rowCount) {
             std::vector<BID> m = matrixLeaves;
             if (!matrixTail.empty()) m.push_back(d.WriteExternalBlock(matrixTail.data(), matrixTail.size()));
-            subs[matrixNid] = {d.WriteDataTreeFromLeaves(m, uint64_t(rowCount) * layout.rgib[3]), 0};
+            subs[matrixNid] = {d.WriteDataTreeFromLeaves(
+                                   m, uint64_t(matrixLeaves.size()) * kMaxBlockData + matrixTail.size()),
+                               0};
         }
         n.bidSub = d.WriteSubnodeTree(subs);
         for (BID b : toFree) d.FreeBlock(b);
@@ -1214,10 +1231,11 @@ bool LoadAppendable(Ndb& db, BID bidData, BID bidSub, Appender& a, std::string& 
     if (!db.ReadBlock(leaves[0], b0, err) || !SplitHeapBlock(b0, 0, a0) || a0.size() != 2 ||
         b0[3] != kSigTc || Rd32(b0.data() + 4) != kTcInfoHid)
         return false;
-    const Bytes& bth = a0[1];
+    const Bytes& bth = a0[0];
+    const Bytes& info = a0[1];
     if (bth.size() != 8 || bth[0] != kSigBth || bth[1] != 4 || bth[2] != 4) return false;
-    if (a0[0].size() < 22 || Rd32(a0[0].data() + 10) != kBthHeaderHid) return false;
-    uint32_t hnidRows = Rd32(a0[0].data() + 14);
+    if (info.size() < 22 || Rd32(info.data() + 10) != kBthHeaderHid) return false;
+    uint32_t hnidRows = Rd32(info.data() + 14);
     if (hnidRows == 0 || IsHid(hnidRows)) return false;
     size_t tailIndex = leaves.size() - 1;
     Bytes tb;
@@ -1243,7 +1261,7 @@ bool LoadAppendable(Ndb& db, BID bidData, BID bidSub, Appender& a, std::string& 
     if (!db.ReadBlock(mleaves.back(), last, err) || last.size() % rowSize != 0) return false;
     size_t perBlock = kMaxBlockData / rowSize;
     a.layout = layout;
-    a.tcinfo = a0[0];
+    a.tcinfo = a0[1];
     a.matrixNid = hnidRows;
     a.matrixTail = last;
     a.toFree.push_back(mleaves.back());

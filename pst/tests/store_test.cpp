@@ -1,5 +1,6 @@
 // Messaging layer: stores created and reopened, Outlook's own file extended, commits cut short
 // at every write, and damaged files refused.
+#include <array>
 #include <cstdio>
 #include <random>
 #include <unistd.h>
@@ -58,8 +59,13 @@ TEST(Store, NewStoreHasOutlooksSkeleton) {
     ASSERT_OK(top);
     std::vector<std::string> names;
     for (auto& f : *top) names.push_back(f.name);
-    EXPECT_EQ(names,
-              (std::vector<std::string>{"Top of Outlook data file", "Search Root", "IPM_COMMON_VIEWS"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"SPAM Search Folder 2", "Top of Outlook data file",
+                                               "Search Root", "IPM_COMMON_VIEWS"}));
+    // Outlook's search nodes: the spam search folder with its queue, criteria and table, listed
+    // in the search activity list.
+    for (NID n : {kNidSearchManagementQueue, kNidSearchDomainObject, kNidSearchActivityList, NID(0x2223),
+                  NID(0x2226), NID(0x2227), NID(0x2230)})
+        EXPECT_TRUE(s->ndb().FindNode(n)) << ToString(n);
     EXPECT_TRUE(s->FindSubfolder(s->IpmSubtree(), "deleted items"));
     EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
 }
@@ -274,6 +280,7 @@ TEST(Store, CommitCutShortAtEveryWriteKeepsLastCommit) {
             auto s = test::Take(Store::OpenOn(std::move(io), true), err);
             ASSERT_TRUE(s) << err;
             raw->StopAfter(stopAt);
+            raw->SplitWritesAt(4096);  // the library gathers blocks into large writes
             auto folder = s->FindSubfolder(s->IpmSubtree(), "Deleted Items");
             ASSERT_TRUE(folder) << base.what;
             (void)s->AddFolder(s->IpmSubtree(), "Later", "");
@@ -445,23 +452,19 @@ TEST(Store, AddFolderFindsNamesIgnoringCaseAndReportsClassMismatch) {
         const char* created;
         const char* askedAs;
     };
-    const Case
-        cases[] =
-            {
-                {"\xC3\x89l\xC3\xA9ments envoy\xC3\xA9s",
-                 "\xC3\x89L\xC3\x89MENTS ENVOY\xC3\x89S"},  // Latin-1
-                {"\xD0\x92\xD1\x85\xD0\xBE\xD0\xB4\xD1\x8F\xD1\x89\xD0\xB8\xD0\xB5",
-                 "\xD0\x92\xD0\xA5\xD0\x9E\xD0\x94\xD0\xAF\xD0\xA9\xD0\x98\xD0\x95"},  // Cyrillic
-                {
-                    "\xCE\xB5\xCE\xB9\xCF\x83\xCE\xB5\xCF\x81\xCF\x87\xCF\x8C\xCE\xBC\xCE\xB5\xCE\xBD\xCE"
-                    "\xB1",
-                    "\xCE\x95\xCE\x99\xCE\xA3\xCE\x95\xCE\xA1\xCE\xA7\xCE\x8C\xCE\x9C\xCE\x95\xCE\x9D\xCE"
-                    "\x91"},  // Greek
-                {"\xC5\x81\xC3\xB3"
-                 "d\xC5\xBA",
-                 "\xC5\x82\xC3\x93"
-                 "D\xC5\xB9"},  // Latin Extended-A
-            };
+    const Case cases[] = {
+        {"\xC3\x89l\xC3\xA9ments envoy\xC3\xA9s", "\xC3\x89L\xC3\x89MENTS ENVOY\xC3\x89S"},  // Latin-1
+        {"\xD0\x92\xD1\x85\xD0\xBE\xD0\xB4\xD1\x8F\xD1\x89\xD0\xB8\xD0\xB5",
+         "\xD0\x92\xD0\xA5\xD0\x9E\xD0\x94\xD0\xAF\xD0\xA9\xD0\x98\xD0\x95"},  // Cyrillic
+        {"\xCE\xB5\xCE\xB9\xCF\x83\xCE\xB5\xCF\x81\xCF\x87\xCF\x8C\xCE\xBC\xCE\xB5\xCE\xBD\xCE"
+         "\xB1",
+         "\xCE\x95\xCE\x99\xCE\xA3\xCE\x95\xCE\xA1\xCE\xA7\xCE\x8C\xCE\x9C\xCE\x95\xCE\x9D\xCE"
+         "\x91"},  // Greek
+        {"\xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "\xC5\x82\xC3\x93"
+         "D\xC5\xB9"},  // Latin Extended-A
+    };
     for (auto& c : cases) {
         auto made = s->AddFolder(s->IpmSubtree(), c.created, "IPF.Note");
         ASSERT_OK(made);
@@ -486,6 +489,167 @@ TEST(Store, AddFolderFindsNamesIgnoringCaseAndReportsClassMismatch) {
     EXPECT_EQ(*s->AddFolder(s->IpmSubtree(), "plain", "IPF.Note"), *bare);
     ASSERT_OK(s->Commit());
     EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+}
+
+}  // namespace
+}  // namespace pst
+
+namespace pst {
+namespace {
+
+// What Outlook expects on every message is derived when the caller leaves it out.
+TEST(Store, MessagesGetTheirDerivedProperties) {
+    std::shared_ptr<Bytes> bytes;
+    auto s = CreateIn(bytes);
+    struct Case {
+        const char* what;
+        std::optional<uint32_t> flags;
+        bool attachment;
+        const char* subject;
+        uint32_t wantFlags;
+        const char* wantPrefix;
+        const char* wantNormalized;
+    };
+    const Case cases[] = {
+        {"no flags", std::nullopt, false, "RE: Budget", kMsgFlagRead, "RE: ", "Budget"},
+        {"no flags, attachment", std::nullopt, true, "Budget", kMsgFlagRead | kMsgFlagHasAttach, "",
+         "Budget"},
+        {"unread", 0u, false, "AW: 2024: Plan", 0, "AW: ", "2024: Plan"},
+        {"unread, attachment", 0u, true, "12: not a prefix", kMsgFlagHasAttach, "", "12: not a prefix"},
+    };
+    for (const Case& c : cases) {
+        NewMessage m;
+        m.props[PidTagSubject] = MakeUtf8(c.subject);
+        if (c.flags) m.props[PidTagMessageFlags] = MakeLong(*c.flags);
+        m.props[PidTagSenderName] = MakeUtf8("Alice");
+        m.props[PidTagSenderEmailAddress] = MakeUtf8("alice@example.com");
+        for (auto [name, type] : {std::pair{"Bob", kRecipientTo},
+                                  {"Carol", kRecipientTo},
+                                  {"Dan", kRecipientCc},
+                                  {"Eve", kRecipientBcc}}) {
+            Recipient r;
+            r.props[PidTagDisplayName] = MakeUtf8(name);
+            r.props[PidTagEmailAddress] = MakeUtf8(std::string(name) + "@example.com");
+            r.props[PidTagRecipientType] = MakeLong(type);
+            m.recipients.push_back(r);
+        }
+        if (c.attachment) m.attachments.emplace_back().data = {1, 2, 3};
+        auto id = s->AddMessage(s->IpmSubtree(), m);
+        ASSERT_OK(id);
+        auto md = s->ReadMessage(*id);
+        ASSERT_OK(md);
+        const PropMap& p = md->props;
+        EXPECT_EQ(AsLong(p.at(PidTagMessageFlags)), c.wantFlags) << c.what;
+        EXPECT_EQ(ToUtf8(p.at(PidTagSubjectPrefix)), c.wantPrefix) << c.what;
+        EXPECT_EQ(ToUtf8(p.at(PidTagNormalizedSubject)), c.wantNormalized) << c.what;
+        EXPECT_EQ(ToUtf8(p.at(PidTagDisplayTo)), "Bob; Carol") << c.what;
+        EXPECT_EQ(ToUtf8(p.at(PidTagDisplayCc)), "Dan") << c.what;
+        EXPECT_EQ(ToUtf8(p.at(PidTagDisplayBcc)), "Eve") << c.what;
+        for (uint16_t id16 :
+             {PidTagMessageStatus, PidTagSearchKey, PidTagCreationTime, PidTagLastModificationTime,
+              PidTagMessageSize, PidTagSenderAddressType, PidTagSenderEntryId, PidTagSenderSearchKey,
+              PidTagSentRepresentingName, PidTagSentRepresentingEmailAddress,
+              PidTagSentRepresentingAddressType, PidTagSentRepresentingEntryId})
+            EXPECT_TRUE(p.count(id16)) << c.what << std::hex << " 0x" << id16;
+        EXPECT_EQ(ToUtf8(p.at(PidTagSentRepresentingEmailAddress)), "alice@example.com");
+        // Every column of the recipient table template, with a one-off entry ID Outlook can reply to.
+        for (const PropMap& r : md->recipients) {
+            for (uint16_t col :
+                 {PidTagRecipientType, PidTagResponsibility, PidTagRecordKey, PidTagObjectType, PidTagEntryId,
+                  PidTagDisplayName, PidTagAddressType, PidTagEmailAddress, PidTagSearchKey,
+                  PidTagDisplayType, PidTagAddressBookDisplayNamePrintable, PidTagSendRichInfo})
+                EXPECT_TRUE(r.count(col)) << std::hex << "0x" << col;
+            const Bytes& eid = r.at(PidTagEntryId).data;
+            ASSERT_GE(eid.size(), 24u);
+            EXPECT_EQ(eid[4], 0x81);  // MAPI_ONE_OFF_UID
+            EXPECT_EQ(Rd16(eid.data() + 22), 0x8001);
+            std::string key(r.at(PidTagSearchKey).data.begin(), r.at(PidTagSearchKey).data.end());
+            EXPECT_EQ(key.substr(0, 5), "SMTP:");
+        }
+    }
+    ASSERT_OK(s->Commit());
+    EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+}
+
+}  // namespace
+}  // namespace pst
+
+namespace pst {
+namespace {
+
+Bytes SearchQueue(Store& s) {
+    Bytes q;
+    std::string err;
+    auto n = s.ndb().FindNode(kNidSearchManagementQueue);
+    EXPECT_TRUE(n);
+    if (n && n->bidData) {
+        EXPECT_TRUE(s.ndb().ReadDataTree(n->bidData, q, err)) << err;
+    }
+    return q;
+}
+
+// [MS-PST] 2.4.8.4.1: every folder and message added is queued for Outlook's search, in order,
+// across commits and sessions, on our files and on Outlook's own.
+TEST(Store, AdditionsAreQueuedForSearchInOrder) {
+    std::shared_ptr<Bytes> ours;
+    CreateIn(ours);
+    for (auto bytes : {ours, test::ReadWholeFile(test::ReferencePath())}) {
+        auto s = OpenIn(bytes);
+        size_t before = SearchQueue(*s).size();
+        std::vector<std::array<uint32_t, 3>> want;  // type, parent, object
+        auto f = s->AddFolder(s->IpmSubtree(), "Queued", "IPF.Note");
+        ASSERT_OK(f);
+        want.push_back({kSudFolderAdded, s->IpmSubtree().value(), f->value()});
+        for (int i = 0; i < 500; ++i) {  // more SUDs than one block holds
+            auto m = s->AddMessage(*f, SampleMessage(i, 0));
+            ASSERT_OK(m);
+            want.push_back({kSudMessageAdded, f->value(), m->value()});
+            if (i == 250) ASSERT_OK(s->Commit());
+        }
+        NewMessage hidden = SampleMessage(9, 0);
+        hidden.associated = true;
+        ASSERT_OK(s->AddMessage(*f, hidden));  // associated messages are not searched
+        ASSERT_OK(s->Commit());
+        s = OpenIn(bytes);
+        Bytes q = SearchQueue(*s);
+        ASSERT_EQ(q.size(), before + want.size() * kSudSize);
+        for (size_t i = 0; i < want.size(); ++i) {
+            const uint8_t* sud = q.data() + before + i * kSudSize;
+            EXPECT_EQ(Rd16(sud + 2), want[i][0]) << i;
+            EXPECT_EQ(Rd32(sud + 4), want[i][1]) << i;
+            EXPECT_EQ(Rd32(sud + 8), want[i][2]) << i;
+        }
+        EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+    }
+}
+
+}  // namespace
+}  // namespace pst
+
+namespace pst {
+namespace {
+
+// pstcheck holds every message to what Outlook expects: a message node written by hand
+// without the derived properties is reported, property by property.
+TEST(Check, ReportsMessagesWithoutWhatOutlookExpects) {
+    std::shared_ptr<Bytes> bytes;
+    auto s = CreateIn(bytes);
+    Ndb& db = s->ndb();
+    PropMap bare;
+    bare[PidTagSubject] = MakeUtf8("RE: bare");
+    bare[PidTagSenderEmailAddress] = MakeUtf8("a@example.com");
+    Table recips = MakeTableLayout({PropTag(PidTagDisplayName, PT_UNICODE)});
+    recips.rows.push_back({0, {{PidTagDisplayName, MakeUtf8("Bob")}}});
+    BuiltNode rt = BuildTc(db, recips);
+    BuiltNode pc = BuildPc(db, bare, {{kNidRecipientTableTemplate, {rt.bidData, rt.bidSub}}});
+    NID nid = db.AllocNid(kNidTypeNormalMessage);
+    db.PutNode({nid, pc.bidData, pc.bidSub, s->IpmSubtree()});
+    ASSERT_OK(s->Commit());
+    std::string all = Joined(CheckBytes(bytes));
+    for (const char* want :
+         {"no message status", "no search key", "no display To", "no normalized subject",
+          "sender address without address type", "lacks column 0x0FFF", "lacks column 0x300B"})
+        EXPECT_NE(all.find(want), std::string::npos) << want << "\n" << all;
 }
 
 }  // namespace
