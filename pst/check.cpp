@@ -1,10 +1,12 @@
 #include "pst/check.h"
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
 
 #include "pst/ltp.h"
+#include "pst/messaging.h"
 
 namespace pst {
 
@@ -73,6 +75,47 @@ struct Checker {
         }
     }
 
+    // What Outlook expects on every message ([MS-PST] 2.4.4.1 and the properties it shows).
+    void CheckMessage(const std::string& owner, const PropMap& p) {
+        static const std::pair<uint16_t, const char*> kRequired[] = {
+            {PidTagMessageClass, "message class"}, {PidTagMessageFlags, "message flags"},
+            {PidTagMessageSize, "message size"},   {PidTagMessageStatus, "message status"},
+            {PidTagCreationTime, "creation time"}, {PidTagLastModificationTime, "modification time"},
+            {PidTagSearchKey, "search key"},       {PidTagDisplayTo, "display To"},
+            {PidTagDisplayCc, "display CC"},       {PidTagDisplayBcc, "display BCC"},
+        };
+        for (auto [id, what] : kRequired)
+            if (!p.count(id)) Find(owner + ": message has no " + what);
+        if (p.count(PidTagSubject) && !p.count(PidTagNormalizedSubject))
+            Find(owner + ": message has a subject but no normalized subject");
+        for (auto [address, type] : {std::pair{PidTagSenderEmailAddress, PidTagSenderAddressType},
+                                     {PidTagSentRepresentingEmailAddress, PidTagSentRepresentingAddressType}})
+            if (p.count(address) && !p.count(type)) Find(owner + ": sender address without address type");
+    }
+
+    // Every column of the recipient table template, so Outlook can show and reply to each.
+    void CheckRecipients(const std::string& owner, const Table& t) {
+        static const uint16_t kColumns[] = {PidTagRecipientType,
+                                            PidTagResponsibility,
+                                            PidTagRecordKey,
+                                            PidTagObjectType,
+                                            PidTagEntryId,
+                                            PidTagDisplayName,
+                                            PidTagAddressType,
+                                            PidTagEmailAddress,
+                                            PidTagSearchKey,
+                                            PidTagDisplayType,
+                                            PidTagAddressBookDisplayNamePrintable,
+                                            PidTagSendRichInfo};
+        for (auto& r : t.rows)
+            for (uint16_t col : kColumns)
+                if (!r.props.count(col)) {
+                    char buf[16];
+                    std::snprintf(buf, sizeof buf, "0x%04X", col);
+                    Find(owner + ": recipient row " + std::to_string(r.rowId) + " lacks column " + buf);
+                }
+    }
+
     // Nodes whose data Outlook keeps as a heap: check the PC or TC reads back.
     void CheckLtp(const std::string& owner, uint8_t type, NID nid, BID data, BID sub, int depth = 0) {
         if (data == 0 || depth > 4) return;
@@ -86,10 +129,16 @@ struct Checker {
                   type == kNidTypeReceiveFolderTable || type == kNidTypeOutgoingQueueTable;
         if (pc) {
             PropMap p;
-            if (!ReadPc(db, data, sub, p, err)) Find(owner + ": property context: " + err);
+            if (!ReadPc(db, data, sub, p, err))
+                Find(owner + ": property context: " + err);
+            else if (type == kNidTypeNormalMessage)
+                CheckMessage(owner, p);
         } else if (tc) {
             Table t;
-            if (!ReadTc(db, data, sub, t, err)) Find(owner + ": table context: " + err);
+            if (!ReadTc(db, data, sub, t, err))
+                Find(owner + ": table context: " + err);
+            else if (type == kNidTypeRecipientTable)
+                CheckRecipients(owner, t);
         }
         // Messages and attachments hold their tables, attachments and embedded messages as subnodes.
         if (sub &&

@@ -54,6 +54,10 @@ uint64_t NowFiletime() {
            116444736000000000ull;
 }
 
+bool IsNameMapBucket(uint16_t id) {
+    return id >= kNameMapFirstBucket && id < kNameMapFirstBucket + kNameMapBuckets;
+}
+
 NID SiblingTable(NID folder, uint8_t type) {
     return MakeNid(type, NidIndexOf(folder));
 }
@@ -197,7 +201,7 @@ bool Store::Init(std::string& err) {
         return false;
     }
     recordKey_ = rk->second.data;
-    auto sub = p.find(0x35E0);
+    auto sub = p.find(PidTagIpmSubtreeEntryId);
     if (sub == p.end() || sub->second.data.size() != 24) {
         err = "message store has no IPM subtree";
         return false;
@@ -229,115 +233,153 @@ Bytes Store::EntryIdOf(NID nid) const {
 
 // ---------------------------------------------------------------- creating a store
 
+namespace {
+
+void PutTable(Ndb& db, NID nid, const std::vector<uint32_t>& cols, const std::vector<TcRow>& rows) {
+    Table t = MakeTableLayout(cols);
+    t.rows = rows;
+    auto b = BuildTc(db, t);
+    db.PutNode({nid, b.bidData, b.bidSub, 0});
+}
+
+// The folders and the search folder of a new Outlook file, with the NIDs Outlook gives them.
+struct NewFolder {
+    NID nid;
+    NID parent;
+    const char* name;
+    const char* comment;
+    bool hasSubfolders;
+};
+constexpr NID kNidIpmSubtree = MakeNid(kNidTypeNormalFolder, 0x401);
+constexpr NID kNidFinder = MakeNid(kNidTypeNormalFolder, 0x402);
+constexpr NID kNidDeletedItems = MakeNid(kNidTypeNormalFolder, 0x403);
+constexpr NID kNidCommonViews = MakeNid(kNidTypeNormalFolder, 0x404);
+constexpr NID kNidSpamSearchFolder = MakeNid(kNidTypeSearchFolder, 0x111);
+const NewFolder kNewFolders[] = {
+    {kNidRootFolder, kNidRootFolder, "", nullptr, true},
+    {kNidSpamSearchFolder, kNidRootFolder, "SPAM Search Folder 2", nullptr, false},
+    {kNidIpmSubtree, kNidRootFolder, "Top of Outlook data file", nullptr, true},
+    {kNidFinder, kNidRootFolder, "Search Root", nullptr, false},
+    {kNidDeletedItems, kNidIpmSubtree, "Deleted Items", "Deleted Items folder", false},
+    {kNidCommonViews, kNidRootFolder, "IPM_COMMON_VIEWS", "", false},
+};
+
+PropMap FolderPc(const NewFolder& f) {
+    PropMap pc;
+    pc[PidTagDisplayName] = MakeUtf8(f.name);
+    if (f.comment) pc[PidTagComment] = MakeUtf8(f.comment);
+    pc[PidTagContentCount] = MakeLong(0);
+    pc[PidTagContentUnreadCount] = MakeLong(0);
+    pc[PidTagSubfolders] = MakeBool(f.hasSubfolders);
+    return pc;
+}
+
+}  // namespace
+
 bool Store::Build(const std::string& displayName, std::string& err) {
     Ndb& db = *db_;
     recordKey_.resize(16);
-    std::random_device rd;
-    for (auto& b : recordKey_) b = static_cast<uint8_t>(rd());
-    // The folders a new Outlook file has, with the NIDs Outlook gives them.
-    ipmSubtree_ = MakeNid(kNidTypeNormalFolder, 0x401);
-    NID finder = MakeNid(kNidTypeNormalFolder, 0x402);
-    NID deleted = MakeNid(kNidTypeNormalFolder, 0x403);
-    NID views = MakeNid(kNidTypeNormalFolder, 0x404);
+    for (auto& b : recordKey_) b = static_cast<uint8_t>(random_());
+    ipmSubtree_ = kNidIpmSubtree;
     Header& h = db.mutableHeader();
-    h.rgnid[kNidTypeNormalFolder] = 0x404;
-    h.rgnid[kNidTypeHierarchyTable] = 0x404;
-    h.rgnid[kNidTypeContentsTable] = 0x404;
-    h.rgnid[kNidTypeAssocContentsTable] = 0x404;
-
-    PropMap store;
-    store[0x0E34] = MakeBinary(Bytes(24, 0));
-    store[0x0E34].data[0] = 1;
-    std::memcpy(store[0x0E34].data.data() + 4, recordKey_.data(), 16);
-    store[0x0E34].data[20] = 1;
-    store[0x0E38] = MakeLong(0);
-    store[PidTagRecordKey] = MakeBinary(recordKey_);
-    store[PidTagDisplayName] = MakeUtf8(displayName);
-    store[0x35DF] = MakeLong(0x89);  // valid folder mask: IPM subtree, wastebasket, finder
-    store[0x35E0] = MakeBinary(EntryIdOf(ipmSubtree_));
-    store[0x35E3] = MakeBinary(EntryIdOf(deleted));
-    store[0x35E7] = MakeBinary(EntryIdOf(finder));
-    store[0x35E6] = MakeBinary(EntryIdOf(views));
-    store[0x35DF] = MakeLong(0xC9);
-    store[0x6633] = MakeBool(true);
-    store[0x66FA] = MakeLong(0x000E0011);
-    store[0x67FF] = MakeLong(0);  // no password
-    auto built = BuildPc(db, store);
-    db.PutNode({kNidMessageStore, built.bidData, built.bidSub, 0});
-
-    // An empty name-to-ID map with Outlook's bucket count.
-    PropMap names;
-    names[0x0001] = MakeLong(251);
-    names[0x0002] = MakeBinary({});
-    names[0x0003] = MakeBinary({});
-    names[0x0004] = MakeBinary({});
-    built = BuildPc(db, names);
-    db.PutNode({kNidNameToIdMap, built.bidData, built.bidSub, 0});
-
-    auto putTable = [&](NID nid, const std::vector<uint32_t>& cols, const std::vector<TcRow>& rows) {
-        Table t = MakeTableLayout(cols);
-        t.rows = rows;
-        auto b = BuildTc(db, t);
-        db.PutNode({nid, b.bidData, b.bidSub, 0});
-    };
-    putTable(kNidHierarchyTableTemplate, kHierarchyCols, {});
-    putTable(kNidContentsTableTemplate, kContentsCols, {});
-    putTable(kNidAssocContentsTableTemplate, kAssocCols, {});
-    putTable(kNidSearchContentsTableTemplate, kSearchContentsCols, {});
-    putTable(kNidAttachmentTableTemplate, kAttachCols, {});
-    putTable(kNidRecipientTableTemplate, kRecipCols, {});
-    putTable(0x64C, kOutgoingCols, {});  // NID_OUTGOING_QUEUE_TABLE... of the store
-    // Search management nodes exist but are empty until a search runs.
-    for (NID nid : {kNidSearchManagementQueue, kNidSearchDomainObject}) db.PutNode({nid, 0, 0, 0});
-
-    struct F {
-        NID nid;
-        NID parent;
-        const char* name;
-        const char* comment;
-    };
-    const F folders[] = {{kNidRootFolder, kNidRootFolder, "", nullptr},
-                         {ipmSubtree_, kNidRootFolder, "Top of Outlook data file", nullptr},
-                         {finder, kNidRootFolder, "Search Root", nullptr},
-                         {deleted, ipmSubtree_, "Deleted Items", "Deleted Items folder"},
-                         {views, kNidRootFolder, "IPM_COMMON_VIEWS", ""}};
-    for (const F& f : folders) {
-        PropMap pc;
-        pc[PidTagDisplayName] = MakeUtf8(f.name);
-        if (f.comment) pc[PidTagComment] = MakeUtf8(f.comment);
-        pc[PidTagContentCount] = MakeLong(0);
-        pc[PidTagContentUnreadCount] = MakeLong(0);
-        bool subs = false;
-        std::vector<TcRow> rows;
-        for (const F& c : folders) {
-            if (c.parent != f.nid || c.nid == f.nid) continue;
-            subs = true;
-            TcRow r;
-            r.rowId = c.nid.value();
-            r.props[PidTagDisplayName] = MakeUtf8(c.name);
-            r.props[PidTagContentCount] = MakeLong(0);
-            r.props[PidTagContentUnreadCount] = MakeLong(0);
-            r.props[PidTagSubfolders] = MakeBool(c.nid == ipmSubtree_);
-            rows.push_back(r);
-        }
-        pc[PidTagSubfolders] = MakeBool(subs);
-        auto b = BuildPc(db, pc);
-        db.PutNode({f.nid, b.bidData, b.bidSub, f.parent});
-        putTable(SiblingTable(f.nid, kNidTypeHierarchyTable), kHierarchyCols, rows);
-        putTable(SiblingTable(f.nid, kNidTypeContentsTable), kContentsCols, {});
-        putTable(SiblingTable(f.nid, kNidTypeAssocContentsTable), kAssocCols, {});
-    }
-    // The receive folder table sends every message class to the root until an Inbox is named.
-    TcRow recv;
-    recv.rowId = 1;
-    recv.props[PidTagMessageClass] = MakeUtf8("");
-    recv.props[0x6605] = MakeLong(kNidRootFolder.value());
-    putTable(0x62B, kReceiveCols, {recv});
+    for (uint8_t t :
+         {kNidTypeNormalFolder, kNidTypeHierarchyTable, kNidTypeContentsTable, kNidTypeAssocContentsTable})
+        h.rgnid[t] = NidIndexOf(kNidCommonViews);
+    BuildStoreNode(displayName);
+    BuildTemplates();
+    BuildSearchNodes();
+    BuildFolders();
     if (db.failed()) {
         err = db.failure();
         return false;
     }
     return true;
+}
+
+void Store::BuildStoreNode(const std::string& displayName) {
+    PropMap store;
+    Bytes recordKeyEid(24, 0);  // as in Outlook's new file: 1, the record key, 1
+    recordKeyEid[0] = 1;
+    std::memcpy(recordKeyEid.data() + 4, recordKey_.data(), 16);
+    recordKeyEid[20] = 1;
+    store[PidTagReplVersionhistory] = MakeBinary(recordKeyEid);
+    store[PidTagReplFlags] = MakeLong(0);
+    store[PidTagRecordKey] = MakeBinary(recordKey_);
+    store[PidTagDisplayName] = MakeUtf8(displayName);
+    store[PidTagIpmSubtreeEntryId] = MakeBinary(EntryIdOf(ipmSubtree_));
+    store[PidTagIpmWastebasketEntryId] = MakeBinary(EntryIdOf(kNidDeletedItems));
+    store[PidTagFinderEntryId] = MakeBinary(EntryIdOf(kNidFinder));
+    store[PidTagCommonViewsEntryId] = MakeBinary(EntryIdOf(kNidCommonViews));
+    store[PidTagValidFolderMask] =
+        MakeLong(kFolderMaskSubtree | kFolderMaskWastebasket | kFolderMaskFinder | kFolderMaskCommonViews);
+    store[PidTagPstBestBodyProptag] = MakeBool(true);
+    store[PidTagPstHiddenCount] = MakeLong(0x000E0011);
+    store[PidTagPstPassword] = MakeLong(0);  // no password
+    auto built = BuildPc(*db_, store);
+    db_->PutNode({kNidMessageStore, built.bidData, built.bidSub, 0});
+
+    // An empty name-to-ID map with Outlook's bucket count; the names follow in CreateOn.
+    PropMap names;
+    names[kNameMapBucketCount] = MakeLong(kNameMapBuckets);
+    for (uint16_t stream : {kNameMapGuidStream, kNameMapEntryStream, kNameMapStringStream})
+        names[stream] = MakeBinary({});
+    built = BuildPc(*db_, names);
+    db_->PutNode({kNidNameToIdMap, built.bidData, built.bidSub, 0});
+}
+
+void Store::BuildTemplates() {
+    Ndb& db = *db_;
+    PutTable(db, kNidHierarchyTableTemplate, kHierarchyCols, {});
+    PutTable(db, kNidContentsTableTemplate, kContentsCols, {});
+    PutTable(db, kNidAssocContentsTableTemplate, kAssocCols, {});
+    PutTable(db, kNidSearchContentsTableTemplate, kSearchContentsCols, {});
+    PutTable(db, kNidAttachmentTableTemplate, kAttachCols, {});
+    PutTable(db, kNidRecipientTableTemplate, kRecipCols, {});
+    PutTable(db, kNidOutgoingQueueTable, kOutgoingCols, {});
+    // The receive folder table sends every message class to the root until an Inbox is named.
+    TcRow recv;
+    recv.rowId = 1;
+    recv.props[PidTagMessageClass] = MakeUtf8("");
+    recv.props[PidTagReceiveFolderNid] = MakeLong(kNidRootFolder.value());
+    PutTable(db, kNidReceiveFolderTable, kReceiveCols, {recv});
+}
+
+// The search nodes of [MS-PST] 2.4.8 as Outlook lays them down: an empty management queue and
+// search domain, and the spam search folder with its update queue, criteria and contents
+// table, listed in the search activity list.
+void Store::BuildSearchNodes() {
+    Ndb& db = *db_;
+    for (NID nid : {kNidSearchManagementQueue, kNidSearchDomainObject}) db.PutNode({nid, 0, 0, 0});
+    uint8_t sal[4];
+    Wr32(sal, kNidSpamSearchFolder.value());
+    db.PutNode({kNidSearchActivityList, db.WriteDataTree(sal, sizeof sal), 0, 0});
+    db.PutNode({SiblingTable(kNidSpamSearchFolder, kNidTypeSearchUpdateQueue), 0, 0, 0});
+    PropMap criteria;
+    criteria[PidTagSearchFolderStorageType] = MakeLong(0);
+    auto built = BuildPc(db, criteria);
+    db.PutNode({SiblingTable(kNidSpamSearchFolder, kNidTypeSearchCriteria), built.bidData, built.bidSub, 0});
+    PutTable(db, SiblingTable(kNidSpamSearchFolder, kNidTypeSearchContentsTable), kSearchContentsCols, {});
+}
+
+void Store::BuildFolders() {
+    Ndb& db = *db_;
+    for (const NewFolder& f : kNewFolders) {
+        auto b = BuildPc(db, FolderPc(f));
+        db.PutNode({f.nid, b.bidData, b.bidSub, f.parent});
+        if (NidTypeOf(f.nid) != kNidTypeNormalFolder) continue;
+        std::vector<TcRow> rows;
+        for (const NewFolder& c : kNewFolders) {
+            if (c.parent != f.nid || c.nid == f.nid) continue;
+            TcRow r;
+            r.rowId = c.nid.value();
+            for (auto& [id, v] : FolderPc(c))
+                if (id != PidTagComment) r.props[id] = v;
+            rows.push_back(std::move(r));
+        }
+        PutTable(db, SiblingTable(f.nid, kNidTypeHierarchyTable), kHierarchyCols, rows);
+        PutTable(db, SiblingTable(f.nid, kNidTypeContentsTable), kContentsCols, {});
+        PutTable(db, SiblingTable(f.nid, kNidTypeAssocContentsTable), kAssocCols, {});
+    }
 }
 
 // ---------------------------------------------------------------- folders
@@ -488,6 +530,7 @@ Result<NID> Store::AddFolder(NID parent, const std::string& name, const std::str
     p->pc[PidTagSubfolders] = MakeBool(true);
     p->pcDirty = true;
     folders_[nid] = std::move(f);
+    QueueSearchUpdate(kSudFolderAdded, parent, nid);
     if (gp) {
         for (auto& r : gp->hier.rows)
             if (r.rowId == parent.value()) r.props[PidTagSubfolders] = MakeBool(true);
@@ -797,6 +840,7 @@ Result<NID> Store::AddMessage(NID folder, const NewMessage& msg) {
     PropMap props;
     if (!WriteMessage(msg, &props, b, size, err)) return Fail(err);
     db_->PutNode({nid, b.bidData, b.bidSub, folder});
+    if (!msg.associated) QueueSearchUpdate(kSudMessageAdded, folder, nid);
     // The folder's table row repeats the summary properties of the message.
     bool read = AsLong(props[PidTagMessageFlags]) & kMsgFlagRead;
     props[PidTagLtpRowVer] = MakeLong(++db_->mutableHeader().dwUnique);
@@ -899,6 +943,48 @@ Result<MessageData> Store::ReadMessage(NID message) {
     return out;
 }
 
+// ---------------------------------------------------------------- search queue
+
+void Store::QueueSearchUpdate(uint16_t sudType, NID a, NID b) {
+    uint8_t sud[kSudSize] = {};
+    Wr16(sud + 2, sudType);
+    Wr32(sud + 4, a.value());  // SUD_MSG_ADD / SUD_FLD_ADD: parent, then the object
+    Wr32(sud + 8, b.value());
+    pendingSuds_.insert(pendingSuds_.end(), sud, sud + kSudSize);
+}
+
+// Appends the queued SUDs to the search management queue, a plain data node whose bytes are
+// the SUDs in order ([MS-PST] 2.4.8.3). Only the queue's last block and its block list change.
+void Store::FlushSearchQueue() {
+    if (pendingSuds_.empty()) return;
+    Ndb& db = *db_;
+    std::string err;
+    std::vector<BID> leaves;
+    Bytes tail;
+    uint64_t kept = 0;
+    auto old = db.FindNode(kNidSearchManagementQueue);
+    if (old.failed()) return db.Fail(old.error());
+    if (old && old->bidData) {
+        if (!db.DataTreeLeaves(old->bidData, leaves, err) || leaves.empty() ||
+            !db.ReadBlock(leaves.back(), tail, err))
+            return db.Fail("search management queue unreadable: " + err);
+        auto last = db.FindBlock(leaves.back());
+        if (!last) return db.Fail("search management queue unreadable");
+        tail.resize(last->cb);
+        if (IsInternal(old->bidData)) db.FreeBlock(old->bidData);
+        db.FreeBlock(leaves.back());
+        leaves.pop_back();
+        for (BID leaf : leaves)
+            if (auto be = db.FindBlock(leaf)) kept += be->cb;
+    }
+    tail.insert(tail.end(), pendingSuds_.begin(), pendingSuds_.end());
+    for (size_t off = 0; off < tail.size(); off += kMaxBlockData) {
+        size_t n = std::min(kMaxBlockData, tail.size() - off);
+        leaves.push_back(db.WriteExternalBlock(tail.data() + off, n));
+    }
+    db.PutNode({kNidSearchManagementQueue, db.WriteDataTreeFromLeaves(leaves, kept + tail.size()), 0, 0});
+}
+
 // ---------------------------------------------------------------- commit
 
 bool Store::FlushFolders(std::string& err) {
@@ -943,10 +1029,11 @@ bool Store::FlushFolders(std::string& err) {
 Status Store::Commit() {
     std::string err;
     if (!FlushFolders(err)) return Fail(err);
+    FlushSearchQueue();
     if (names_ && names_->dirty) {
         // Rebuild the map node from the entries ([MS-PST] 2.4.7).
         PropMap p = names_->other;
-        p[0x0001] = MakeLong(251);
+        p[kNameMapBucketCount] = MakeLong(kNameMapBuckets);
         Bytes guids, entries, strings;
         std::map<uint16_t, Bytes> buckets;
         for (auto& g : names_->guids) guids.insert(guids.end(), g.b, g.b + 16);
@@ -969,14 +1056,15 @@ Status Store::Commit() {
             Wr16(rec + 6, e.propIdx);
             entries.insert(entries.end(), rec, rec + 8);
             Wr32(rec, hashKey);
-            auto& b = buckets[static_cast<uint16_t>(0x1000 + (hashKey ^ wGuid) % 251)];
+            auto& b =
+                buckets[static_cast<uint16_t>(kNameMapFirstBucket + (hashKey ^ wGuid) % kNameMapBuckets)];
             b.insert(b.end(), rec, rec + 8);
         }
-        p[0x0002] = MakeBinary(guids);
-        p[0x0003] = MakeBinary(entries);
-        p[0x0004] = MakeBinary(strings);
+        p[kNameMapGuidStream] = MakeBinary(guids);
+        p[kNameMapEntryStream] = MakeBinary(entries);
+        p[kNameMapStringStream] = MakeBinary(strings);
         for (auto it = p.begin(); it != p.end();)
-            it = (it->first >= 0x1000 && it->first < 0x1000 + 251) ? p.erase(it) : std::next(it);
+            it = IsNameMapBucket(it->first) ? p.erase(it) : std::next(it);
         for (auto& [id, b] : buckets) p[id] = MakeBinary(b);
         if (auto old = db_->FindNode(kNidNameToIdMap)) {
             db_->FreeBlockTree(old->bidData);
@@ -999,6 +1087,7 @@ Status Store::Commit() {
     if (!db_->Commit(err)) return Fail(err);
     folders_.clear();
     pendingStoreProps_.clear();
+    pendingSuds_.clear();
     if (names_) names_->dirty = false;
     return {};
 }
@@ -1019,9 +1108,9 @@ bool Store::LoadNameMap(std::string& err) {
     }
     PropMap p;
     if (!ReadPc(*db_, n->bidData, n->bidSub, p, err)) return false;
-    const Bytes& g = p[0x0002].data;
-    const Bytes& e = p[0x0003].data;
-    const Bytes& st = p[0x0004].data;
+    const Bytes& g = p[kNameMapGuidStream].data;
+    const Bytes& e = p[kNameMapEntryStream].data;
+    const Bytes& st = p[kNameMapStringStream].data;
     for (size_t i = 0; i + 16 <= g.size(); i += 16) {
         Guid x;
         std::memcpy(x.b, g.data() + i, 16);
@@ -1048,7 +1137,8 @@ bool Store::LoadNameMap(std::string& err) {
         nm->entries.push_back(std::move(en));
     }
     for (auto& [id, v] : p)
-        if (id != 0x0002 && id != 0x0003 && id != 0x0004 && !(id >= 0x1000 && id < 0x1000 + 251))
+        if (id != kNameMapGuidStream && id != kNameMapEntryStream && id != kNameMapStringStream &&
+            !IsNameMapBucket(id))
             nm->other[id] = v;
     names_ = std::move(nm);
     return true;
@@ -1132,21 +1222,22 @@ bool Store::SetDefault(DefaultFolder kind, NID folder, std::string& err) {
     }
     if (!ReadPc(*db_, n->bidData, n->bidSub, store, err)) return false;
     for (auto& [id, v] : pendingStoreProps_) store[id] = v;
-    uint32_t mask = store.count(0x35DF) ? AsLong(store[0x35DF]) : 0;
+    uint32_t mask = store.count(PidTagValidFolderMask) ? AsLong(store[PidTagValidFolderMask]) : 0;
     auto setStore = [&](uint16_t id, uint32_t bit) {
         pendingStoreProps_[id] = MakeBinary(eid);
-        pendingStoreProps_[0x35DF] = MakeLong(mask | bit);
+        pendingStoreProps_[PidTagValidFolderMask] = MakeLong(mask | bit);
     };
     // Properties Outlook reads from the root folder and from the Inbox.
     NID inbox;
-    auto rn = db_->FindNode(0x62B);
+    auto rn = db_->FindNode(kNidReceiveFolderTable);
     if (rn.failed()) return err = rn.error(), false;
     if (rn) {
         Table t;
         if (!ReadTc(*db_, rn->bidData, rn->bidSub, t, err)) return false;
         for (auto& r : t.rows)
-            if (r.props.count(0x6605) && AsLong(r.props[0x6605]) != kNidRootFolder.value())
-                inbox = AsLong(r.props[0x6605]);
+            if (r.props.count(PidTagReceiveFolderNid) &&
+                AsLong(r.props[PidTagReceiveFolderNid]) != kNidRootFolder.value())
+                inbox = AsLong(r.props[PidTagReceiveFolderNid]);
     }
     auto setOnRootAndInbox = [&](uint16_t id, const Prop& v) -> bool {
         for (NID target : {kNidRootFolder, inbox}) {
@@ -1162,7 +1253,8 @@ bool Store::SetDefault(DefaultFolder kind, NID folder, std::string& err) {
         FolderState* root = LoadFolder(kNidRootFolder, err);
         if (!root) return false;
         std::vector<Bytes> items(5);
-        if (auto it = root->pc.find(0x36D8); it != root->pc.end() && it->second.data.size() >= 4) {
+        if (auto it = root->pc.find(PidTagAdditionalRenEntryIds);
+            it != root->pc.end() && it->second.data.size() >= 4) {
             const Bytes& d = it->second.data;
             uint32_t cnt = std::min<uint32_t>(Rd32(d.data()), 16);
             for (uint32_t i = 0; i < cnt && 4 + 4 * (i + 1) <= d.size(); ++i) {
@@ -1174,7 +1266,7 @@ bool Store::SetDefault(DefaultFolder kind, NID folder, std::string& err) {
             }
         }
         items[slot] = eid;
-        return setOnRootAndInbox(0x36D8, MakeMvBinary(items));
+        return setOnRootAndInbox(PidTagAdditionalRenEntryIds, MakeMvBinary(items));
     };
     switch (kind) {
         case DefaultFolder::Inbox: {
@@ -1183,7 +1275,7 @@ bool Store::SetDefault(DefaultFolder kind, NID folder, std::string& err) {
                 TcRow r;
                 r.rowId = static_cast<uint32_t>(t.rows.size() + 1);
                 r.props[PidTagMessageClass] = MakeUtf8(cls);
-                r.props[0x6605] = MakeLong(folder.value());
+                r.props[PidTagReceiveFolderNid] = MakeLong(folder.value());
                 t.rows.push_back(r);
             }
             if (rn) {
@@ -1191,38 +1283,39 @@ bool Store::SetDefault(DefaultFolder kind, NID folder, std::string& err) {
                 db_->FreeBlockTree(rn->bidSub);
             }
             auto b = BuildTc(*db_, t);
-            db_->PutNode({0x62B, b.bidData, b.bidSub, 0});
-            pendingStoreProps_[0x35DF] = MakeLong(mask | 0x2);
+            db_->PutNode({kNidReceiveFolderTable, b.bidData, b.bidSub, 0});
+            pendingStoreProps_[PidTagValidFolderMask] = MakeLong(mask | kFolderMaskInbox);
             // The Inbox repeats what the root folder says about the other default folders.
             FolderState* root = LoadFolder(kNidRootFolder, err);
             FolderState* in = LoadFolder(folder, err);
             if (!root || !in) return false;
             for (auto& [id, v] : root->pc)
-                if (id >= 0x36D0 && id <= 0x36D9) in->pc[id] = v;
+                if (id >= PidTagFirstDefaultFolderEntryId && id <= PidTagLastDefaultFolderEntryId)
+                    in->pc[id] = v;
             in->pcDirty = true;
             break;
         }
         case DefaultFolder::Outbox:
-            setStore(0x35E2, 0x4);
+            setStore(PidTagIpmOutboxEntryId, kFolderMaskOutbox);
             break;
         case DefaultFolder::SentItems:
-            setStore(0x35E4, 0x10);
+            setStore(PidTagIpmSentMailEntryId, kFolderMaskSentMail);
             break;
         case DefaultFolder::DeletedItems:
-            setStore(0x35E3, 0x8);
+            setStore(PidTagIpmWastebasketEntryId, kFolderMaskWastebasket);
             break;
         case DefaultFolder::Calendar:
-            return setOnRootAndInbox(0x36D0, MakeBinary(eid));
+            return setOnRootAndInbox(PidTagIpmAppointmentEntryId, MakeBinary(eid));
         case DefaultFolder::Contacts:
-            return setOnRootAndInbox(0x36D1, MakeBinary(eid));
+            return setOnRootAndInbox(PidTagIpmContactEntryId, MakeBinary(eid));
         case DefaultFolder::Journal:
-            return setOnRootAndInbox(0x36D2, MakeBinary(eid));
+            return setOnRootAndInbox(PidTagIpmJournalEntryId, MakeBinary(eid));
         case DefaultFolder::Notes:
-            return setOnRootAndInbox(0x36D3, MakeBinary(eid));
+            return setOnRootAndInbox(PidTagIpmNoteEntryId, MakeBinary(eid));
         case DefaultFolder::Tasks:
-            return setOnRootAndInbox(0x36D4, MakeBinary(eid));
+            return setOnRootAndInbox(PidTagIpmTaskEntryId, MakeBinary(eid));
         case DefaultFolder::Drafts:
-            return setOnRootAndInbox(0x36D7, MakeBinary(eid));
+            return setOnRootAndInbox(PidTagIpmDraftsEntryId, MakeBinary(eid));
         case DefaultFolder::Conflicts:
             return setMvSlot(0);
         case DefaultFolder::SyncIssues:
@@ -1242,7 +1335,7 @@ bool Store::SetDefault(DefaultFolder kind, NID folder, std::string& err) {
             Wr16(v.data() + 4, 0x0001);
             Wr16(v.data() + 6, static_cast<uint16_t>(eid.size()));
             std::memcpy(v.data() + 8, eid.data(), eid.size());
-            return setOnRootAndInbox(0x36D9, MakeBinary(v));
+            return setOnRootAndInbox(PidTagAdditionalRenEntryIdsEx, MakeBinary(v));
         }
     }
     return true;

@@ -71,9 +71,47 @@ enum : uint16_t {
     PidTagDisplayType = 0x3900,
     PidTagAddressBookDisplayNamePrintable = 0x39FF,
     PidTagSendRichInfo = 0x3A40,
+    // Message store ([MS-PST] 2.4.3.1, [MS-OXPROPS]).
+    PidTagReplVersionhistory = 0x0E34,
+    PidTagReplFlags = 0x0E38,
+    PidTagValidFolderMask = 0x35DF,
+    PidTagIpmSubtreeEntryId = 0x35E0,
+    PidTagIpmOutboxEntryId = 0x35E2,
+    PidTagIpmWastebasketEntryId = 0x35E3,
+    PidTagIpmSentMailEntryId = 0x35E4,
+    PidTagCommonViewsEntryId = 0x35E6,
+    PidTagFinderEntryId = 0x35E7,
+    PidTagPstBestBodyProptag = 0x6633,
+    PidTagPstHiddenCount = 0x66FA,
+    PidTagPstPassword = 0x67FF,
+    // Default folders named on the root folder and the Inbox.
+    PidTagIpmAppointmentEntryId = 0x36D0,
+    PidTagIpmContactEntryId = 0x36D1,
+    PidTagIpmJournalEntryId = 0x36D2,
+    PidTagIpmNoteEntryId = 0x36D3,
+    PidTagIpmTaskEntryId = 0x36D4,
+    PidTagIpmDraftsEntryId = 0x36D7,
+    PidTagAdditionalRenEntryIds = 0x36D8,
+    PidTagAdditionalRenEntryIdsEx = 0x36D9,
+    PidTagFirstDefaultFolderEntryId = PidTagIpmAppointmentEntryId,
+    PidTagLastDefaultFolderEntryId = PidTagAdditionalRenEntryIdsEx,
+    // Receive folder table: the folder of a message class; search criteria.
+    PidTagReceiveFolderNid = 0x6605,
+    PidTagSearchFolderStorageType = 0x660B,
     PidTagLtpRowId = 0x67F2,
     PidTagLtpRowVer = 0x67F3,
 };
+// Name-to-ID map properties ([MS-PST] 2.4.7).
+constexpr uint16_t kNameMapBucketCount = 0x0001, kNameMapGuidStream = 0x0002, kNameMapEntryStream = 0x0003,
+                   kNameMapStringStream = 0x0004, kNameMapFirstBucket = 0x1000;
+constexpr uint32_t kNameMapBuckets = 251;
+// PidTagValidFolderMask bits ([MS-PST] 2.4.3.1).
+constexpr uint32_t kFolderMaskSubtree = 0x01, kFolderMaskInbox = 0x02, kFolderMaskOutbox = 0x04,
+                   kFolderMaskWastebasket = 0x08, kFolderMaskSentMail = 0x10, kFolderMaskViews = 0x20,
+                   kFolderMaskCommonViews = 0x40, kFolderMaskFinder = 0x80;
+// Search update descriptors ([MS-PST] 2.4.8.1): 2 bytes flags, 2 bytes type, 16 bytes data.
+constexpr size_t kSudSize = 20;
+constexpr uint16_t kSudMessageAdded = 0x0001, kSudFolderAdded = 0x0005;
 constexpr uint32_t kAttachByValue = 1, kAttachEmbeddedMessage = 5;
 constexpr uint32_t kRecipientTo = 1, kRecipientCc = 2, kRecipientBcc = 3;  // PidTagRecipientType
 constexpr uint32_t kObjectTypeMailUser = 6, kObjectTypeAttachment = 7;     // PidTagObjectType
@@ -196,6 +234,13 @@ class Store {
     Store();
     bool Init(std::string& err);
     bool Build(const std::string& displayName, std::string& err);
+    void BuildStoreNode(const std::string& displayName);
+    void BuildTemplates();
+    void BuildSearchNodes();
+    void BuildFolders();
+    // [MS-PST] 2.4.8.4.1: every change is queued for Outlook's search as a SUD.
+    void QueueSearchUpdate(uint16_t sudType, NID a, NID b);
+    void FlushSearchQueue();
     FolderState* LoadFolder(NID nid, std::string& err);
     using Subnodes = std::map<NID, std::pair<BID, BID>>;
     bool WriteMessage(const NewMessage& msg, PropMap* finalProps, BuiltNode& out, uint64_t& size,
@@ -216,6 +261,7 @@ class Store {
     std::map<NID, std::unique_ptr<FolderState>> folders_;
     std::unique_ptr<NameMap> names_;
     PropMap pendingStoreProps_;
+    Bytes pendingSuds_;
     std::mt19937_64 random_{std::random_device{}()};
 };
 

@@ -13,13 +13,16 @@ namespace pst {
 
 namespace {
 
-std::array<uint32_t, 256> MakeCrcTable() {
-    std::array<uint32_t, 256> t{};
+// Eight tables for slicing-by-8: table k gives the CRC of a byte followed by k zero bytes.
+std::array<std::array<uint32_t, 256>, 8> MakeCrcTables() {
+    std::array<std::array<uint32_t, 256>, 8> t{};
     for (uint32_t i = 0; i < 256; ++i) {
         uint32_t c = i;
         for (int k = 0; k < 8; ++k) c = (c & 1) ? (0xEDB88320u ^ (c >> 1)) : (c >> 1);
-        t[i] = c;
+        t[0][i] = c;
     }
+    for (size_t k = 1; k < 8; ++k)
+        for (uint32_t i = 0; i < 256; ++i) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
     return t;
 }
 
@@ -45,7 +48,7 @@ std::array<uint8_t, 256> MakeInverse() {
     return t;
 }
 
-const std::array<uint32_t, 256> kCrc = MakeCrcTable();
+const std::array<std::array<uint32_t, 256>, 8> kCrc = MakeCrcTables();
 const std::array<uint8_t, 256> kPermuteI = MakeInverse();
 
 constexpr uint8_t kPtypeBbt = 0x80, kPtypeNbt = 0x81, kPtypeFMap = 0x82, kPtypePMap = 0x83, kPtypeAMap = 0x84,
@@ -109,7 +112,14 @@ void SealPage(uint8_t* page, uint8_t ptype, uint64_t ib, BID bid, bool sig) {
 }  // namespace
 
 uint32_t ComputeCrc(const uint8_t* data, size_t n, uint32_t crc) {
-    for (size_t i = 0; i < n; ++i) crc = kCrc[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint32_t lo = crc ^ Rd32(data + i), hi = Rd32(data + i + 4);
+        crc = kCrc[7][lo & 0xFF] ^ kCrc[6][(lo >> 8) & 0xFF] ^ kCrc[5][(lo >> 16) & 0xFF] ^
+              kCrc[4][lo >> 24] ^ kCrc[3][hi & 0xFF] ^ kCrc[2][(hi >> 8) & 0xFF] ^
+              kCrc[1][(hi >> 16) & 0xFF] ^ kCrc[0][hi >> 24];
+    }
+    for (; i < n; ++i) crc = kCrc[0][(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
     return crc;
 }
 
@@ -290,7 +300,7 @@ void BTree::DropCache() {
 
 bool BTree::ReadPage(const Bref& ref, int expectLevel, Node& out, std::string& err) {
     uint8_t page[kPageSize];
-    if (ref.ib % 64 != 0 || !db_.io_->Read(ref.ib, page, kPageSize)) {
+    if (ref.ib % 64 != 0 || !db_.ReadRaw(ref.ib, page, kPageSize)) {
         err = "cannot read B-tree page at " + std::to_string(ref.ib);
         return false;
     }
@@ -614,13 +624,45 @@ void Ndb::Fail(const std::string& why) {
     failed_ = true;
 }
 
+// Blocks are allocated one after another, so their writes are gathered into one buffer and
+// reach the file in large writes; FlushWrites empties it before a read of that range and
+// before every sync.
 bool Ndb::WriteRaw(uint64_t off, const uint8_t* p, size_t n) {
-    if (failed_) return false;
-    if (!io_->Write(off, p, n)) {
-        Fail("write failed at offset " + std::to_string(off));
-        return false;
+    uint8_t* out = ReserveWrite(off, n);
+    if (out && n) std::memcpy(out, p, n);
+    return out != nullptr;
+}
+
+uint8_t* Ndb::ReserveWrite(uint64_t off, size_t n) {
+    if (failed_) return nullptr;
+    if (!wbuf_.empty() && (off != wbufAt_ + wbuf_.size() || wbuf_.size() + n > kWriteBuffer) &&
+        !FlushWrites())
+        return nullptr;
+    if (wbuf_.empty()) {
+        wbufAt_ = off;
+        wbuf_.reserve(kWriteBuffer + kMaxBlockSize);
     }
-    return true;
+    size_t at = wbuf_.size();
+    wbuf_.resize(at + n);
+    return wbuf_.data() + at;
+}
+
+bool Ndb::FlushWrites() {
+    if (failed_) return false;
+    if (wbuf_.empty()) return true;
+    bool ok = io_->Write(wbufAt_, wbuf_.data(), wbuf_.size());
+    if (!ok) Fail("write failed at offset " + std::to_string(wbufAt_));
+    wbuf_.clear();
+    return ok;
+}
+
+bool Ndb::ReadRaw(uint64_t off, void* buf, size_t n) {
+    if (!wbuf_.empty() && off < wbufAt_ + wbuf_.size() && wbufAt_ < off + n && !FlushWrites()) return false;
+    return io_->Read(off, buf, n);
+}
+
+bool Ndb::SyncWrites() {
+    return FlushWrites() && io_->Sync();
 }
 
 std::unique_ptr<Ndb> Ndb::Open(std::unique_ptr<FileIo> io, bool writable, std::string& err) {
@@ -734,7 +776,7 @@ bool Ndb::ReadAMap(uint64_t k, Bytes& out) {
         return true;
     }
     uint8_t page[kPageSize];
-    if (!io_->Read(IntervalBase(k), page, kPageSize)) return false;
+    if (!ReadRaw(IntervalBase(k), page, kPageSize)) return false;
     out.assign(page, page + 496);
     return true;
 }
@@ -802,17 +844,18 @@ void Ndb::ReserveNidIndex(uint8_t type, uint32_t index) {
 
 BID Ndb::WriteBlock(const uint8_t* data, size_t n, bool internal) {
     size_t total = BlockExtent(n);
-    Bytes buf(total, 0);
-    if (n > 0) std::memcpy(buf.data(), data, n);
-    if (!internal && header_.bCryptMethod == 1) PermuteEncode(buf.data(), n);
     BID bid = NextBid(internal);
     uint64_t ib = Allocate(total, kBlockAlign);
-    uint8_t* t = buf.data() + total - kBlockTrailerSize;
+    // The block is laid out, encoded and sealed where it waits to be written.
+    uint8_t* out = ReserveWrite(ib, total);
+    if (!out) return bid;
+    if (n > 0) std::memcpy(out, data, n);
+    if (!internal && header_.bCryptMethod == 1) PermuteEncode(out, n);
+    uint8_t* t = out + total - kBlockTrailerSize;
     Wr16(t, static_cast<uint16_t>(n));
     Wr16(t + 2, ComputeSig(ib, bid.value()));
-    Wr32(t + 4, ComputeCrc(buf.data(), n));
+    Wr32(t + 4, ComputeCrc(out, n));
     Wr64(t + 8, bid.value());
-    WriteRaw(ib, buf.data(), total);
     BtEntry e;
     e.key = bid.value();
     e.v1 = ib;
@@ -1018,7 +1061,7 @@ bool Ndb::ReadBlock(BID bid, Bytes& out, std::string& err) {
         return false;
     }
     out.resize(total);
-    if (!io_->Read(be->ib, out.data(), total)) {
+    if (!ReadRaw(be->ib, out.data(), total)) {
         err = "cannot read block " + ToString(bid);
         return false;
     }
@@ -1232,7 +1275,7 @@ bool Ndb::Commit(std::string& err) {
     }
     std::vector<std::pair<uint64_t, size_t>> released;
     released.swap(pendingFree_);
-    if (!io_->Sync()) {
+    if (!SyncWrites()) {
         Fail("sync failed");
         err = failure_;
         return false;
@@ -1247,14 +1290,14 @@ bool Ndb::Commit(std::string& err) {
         uint8_t cur[kHeaderSize];
         Header old;
         std::string e2;
-        if (io_->Read(0, cur, kHeaderSize) && ParseHeader(cur, kHeaderSize, old, e2)) {
+        if (ReadRaw(0, cur, kHeaderSize) && ParseHeader(cur, kHeaderSize, old, e2)) {
             oldIntervals = (old.ibFileEof - kFirstAMap) / kAMapCoverage;
             for (auto& [k, m] : amaps_)
                 if (k < oldIntervals) touchesOld = true;
             if (touchesOld && old.fAMapValid == kAMapValid) {
                 old.fAMapValid = 0;
                 SerializeHeader(old, hb);
-                if (!WriteRaw(0, hb, kHeaderSize) || !io_->Sync()) {
+                if (!WriteRaw(0, hb, kHeaderSize) || !SyncWrites()) {
                     Fail("cannot flag the allocation maps");
                     err = failure_;
                     return false;
@@ -1287,6 +1330,10 @@ bool Ndb::Commit(std::string& err) {
         }
     }
     // The last interval may not have been written to; make the file span it.
+    if (!FlushWrites()) {
+        err = failure_;
+        return false;
+    }
     if (io_->Size() < header_.ibFileEof) {
         uint8_t z = 0;
         if (!WriteRaw(header_.ibFileEof - 1, &z, 1)) {
@@ -1294,7 +1341,7 @@ bool Ndb::Commit(std::string& err) {
             return false;
         }
     }
-    if (!io_->Sync()) {
+    if (!SyncWrites()) {
         Fail("sync failed");
         err = failure_;
         return false;
@@ -1303,7 +1350,7 @@ bool Ndb::Commit(std::string& err) {
     header_.bbt = broot;
     header_.fAMapValid = kAMapValid;
     SerializeHeader(header_, hb);
-    if (!WriteRaw(0, hb, kHeaderSize) || !io_->Sync()) {
+    if (!WriteRaw(0, hb, kHeaderSize) || !SyncWrites()) {
         Fail("cannot write the header");
         err = failure_;
         return false;

@@ -120,6 +120,8 @@ constexpr NID kNidSearchContentsTableTemplate = 0x610;
 constexpr NID kNidSmpTemplate = 0x611;
 constexpr NID kNidTombstoneTableTemplate = 0x612;
 constexpr NID kNidLreTemplate = 0x613;
+constexpr NID kNidReceiveFolderTable = 0x62B;
+constexpr NID kNidOutgoingQueueTable = 0x64C;
 constexpr NID kNidAttachmentTableTemplate = 0x671;
 constexpr NID kNidRecipientTableTemplate = 0x692;
 
@@ -288,6 +290,8 @@ class Ndb {
     void ReserveNidIndex(uint8_t type, uint32_t index);
     Header& mutableHeader() { return header_; }
     bool failed() const { return failed_; }
+    // Records a failure found while changing the file; Commit refuses to go on after one.
+    void Fail(const std::string& why);
     const std::string& failure() const { return failure_; }
     // Makes every change durable in the order blocks, B-tree pages, allocation maps, header.
     bool Commit(std::string& err);
@@ -300,12 +304,18 @@ class Ndb {
     void EnsureInterval(uint64_t k);
     void FreeSpace(uint64_t ib, size_t size);
     bool WriteRaw(uint64_t off, const uint8_t* p, size_t n);
+    bool FlushWrites();
+    uint8_t* ReserveWrite(uint64_t off, size_t n);  // n bytes at off in the write buffer
+    bool SyncWrites();
+    bool ReadRaw(uint64_t off, void* buf, size_t n);
     BID WriteBlock(const uint8_t* data, size_t n, bool internal);
     bool ReadAMap(uint64_t interval, Bytes& out);
     bool RebuildAMaps(std::string& err);
-    void Fail(const std::string& why);
 
+    static constexpr size_t kWriteBuffer = size_t(1) << 20;
     std::unique_ptr<FileIo> io_;
+    Bytes wbuf_;  // writes not yet passed to io_, starting at wbufAt_
+    uint64_t wbufAt_ = 0;
     Header header_;
     bool writable_ = false;
     std::unique_ptr<BTree> nbt_, bbt_;

@@ -165,7 +165,16 @@ PstFolder PstStore::FolderByPath(const QString& path) const {
     if (path.startsWith(QLatin1String("\\\\"))) parts = parts.mid(3);
     for (const QString& part : parts) {
         if (part.isEmpty()) continue;
-        f = f.Folders().Item(part);
+        PstFolder next = f.Folders().Item(part);
+        // The launcher names folders after the record path with the characters a file name
+        // cannot hold as blanks, while the path it hands on keeps them.
+        if (next.IsEmpty()) {
+            QString blanked = part;
+            for (QChar& c : blanked)
+                if (QStringLiteral("\n\r/:*?<>|\"\t").contains(c)) c = u' ';
+            if (blanked != part) next = f.Folders().Item(blanked);
+        }
+        f = next;
         if (f.IsEmpty()) {
             ctx_->Fail(QStringLiteral("folder not found: ") + path, {});
             return f;

@@ -1,5 +1,6 @@
 // Messaging layer: stores created and reopened, Outlook's own file extended, commits cut short
 // at every write, and damaged files refused.
+#include <array>
 #include <cstdio>
 #include <random>
 #include <unistd.h>
@@ -58,8 +59,13 @@ TEST(Store, NewStoreHasOutlooksSkeleton) {
     ASSERT_OK(top);
     std::vector<std::string> names;
     for (auto& f : *top) names.push_back(f.name);
-    EXPECT_EQ(names,
-              (std::vector<std::string>{"Top of Outlook data file", "Search Root", "IPM_COMMON_VIEWS"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"SPAM Search Folder 2", "Top of Outlook data file",
+                                               "Search Root", "IPM_COMMON_VIEWS"}));
+    // Outlook's search nodes: the spam search folder with its queue, criteria and table, listed
+    // in the search activity list.
+    for (NID n : {kNidSearchManagementQueue, kNidSearchDomainObject, kNidSearchActivityList, NID(0x2223),
+                  NID(0x2226), NID(0x2227), NID(0x2230)})
+        EXPECT_TRUE(s->ndb().FindNode(n)) << ToString(n);
     EXPECT_TRUE(s->FindSubfolder(s->IpmSubtree(), "deleted items"));
     EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
 }
@@ -274,6 +280,7 @@ TEST(Store, CommitCutShortAtEveryWriteKeepsLastCommit) {
             auto s = test::Take(Store::OpenOn(std::move(io), true), err);
             ASSERT_TRUE(s) << err;
             raw->StopAfter(stopAt);
+            raw->SplitWritesAt(4096);  // the library gathers blocks into large writes
             auto folder = s->FindSubfolder(s->IpmSubtree(), "Deleted Items");
             ASSERT_TRUE(folder) << base.what;
             (void)s->AddFolder(s->IpmSubtree(), "Later", "");
@@ -562,6 +569,87 @@ TEST(Store, MessagesGetTheirDerivedProperties) {
     }
     ASSERT_OK(s->Commit());
     EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+}
+
+}  // namespace
+}  // namespace pst
+
+namespace pst {
+namespace {
+
+Bytes SearchQueue(Store& s) {
+    Bytes q;
+    std::string err;
+    auto n = s.ndb().FindNode(kNidSearchManagementQueue);
+    EXPECT_TRUE(n);
+    if (n && n->bidData) {
+        EXPECT_TRUE(s.ndb().ReadDataTree(n->bidData, q, err)) << err;
+    }
+    return q;
+}
+
+// [MS-PST] 2.4.8.4.1: every folder and message added is queued for Outlook's search, in order,
+// across commits and sessions, on our files and on Outlook's own.
+TEST(Store, AdditionsAreQueuedForSearchInOrder) {
+    std::shared_ptr<Bytes> ours;
+    CreateIn(ours);
+    for (auto bytes : {ours, test::ReadWholeFile(test::ReferencePath())}) {
+        auto s = OpenIn(bytes);
+        size_t before = SearchQueue(*s).size();
+        std::vector<std::array<uint32_t, 3>> want;  // type, parent, object
+        auto f = s->AddFolder(s->IpmSubtree(), "Queued", "IPF.Note");
+        ASSERT_OK(f);
+        want.push_back({kSudFolderAdded, s->IpmSubtree().value(), f->value()});
+        for (int i = 0; i < 500; ++i) {  // more SUDs than one block holds
+            auto m = s->AddMessage(*f, SampleMessage(i, 0));
+            ASSERT_OK(m);
+            want.push_back({kSudMessageAdded, f->value(), m->value()});
+            if (i == 250) ASSERT_OK(s->Commit());
+        }
+        NewMessage hidden = SampleMessage(9, 0);
+        hidden.associated = true;
+        ASSERT_OK(s->AddMessage(*f, hidden));  // associated messages are not searched
+        ASSERT_OK(s->Commit());
+        s = OpenIn(bytes);
+        Bytes q = SearchQueue(*s);
+        ASSERT_EQ(q.size(), before + want.size() * kSudSize);
+        for (size_t i = 0; i < want.size(); ++i) {
+            const uint8_t* sud = q.data() + before + i * kSudSize;
+            EXPECT_EQ(Rd16(sud + 2), want[i][0]) << i;
+            EXPECT_EQ(Rd32(sud + 4), want[i][1]) << i;
+            EXPECT_EQ(Rd32(sud + 8), want[i][2]) << i;
+        }
+        EXPECT_TRUE(CheckBytes(bytes).ok()) << Joined(CheckBytes(bytes));
+    }
+}
+
+}  // namespace
+}  // namespace pst
+
+namespace pst {
+namespace {
+
+// pstcheck holds every message to what Outlook expects: a message node written by hand
+// without the derived properties is reported, property by property.
+TEST(Check, ReportsMessagesWithoutWhatOutlookExpects) {
+    std::shared_ptr<Bytes> bytes;
+    auto s = CreateIn(bytes);
+    Ndb& db = s->ndb();
+    PropMap bare;
+    bare[PidTagSubject] = MakeUtf8("RE: bare");
+    bare[PidTagSenderEmailAddress] = MakeUtf8("a@example.com");
+    Table recips = MakeTableLayout({PropTag(PidTagDisplayName, PT_UNICODE)});
+    recips.rows.push_back({0, {{PidTagDisplayName, MakeUtf8("Bob")}}});
+    BuiltNode rt = BuildTc(db, recips);
+    BuiltNode pc = BuildPc(db, bare, {{kNidRecipientTableTemplate, {rt.bidData, rt.bidSub}}});
+    NID nid = db.AllocNid(kNidTypeNormalMessage);
+    db.PutNode({nid, pc.bidData, pc.bidSub, s->IpmSubtree()});
+    ASSERT_OK(s->Commit());
+    std::string all = Joined(CheckBytes(bytes));
+    for (const char* want :
+         {"no message status", "no search key", "no display To", "no normalized subject",
+          "sender address without address type", "lacks column 0x0FFF", "lacks column 0x300B"})
+        EXPECT_NE(all.find(want), std::string::npos) << want << "\n" << all;
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ const SkeletonFolder kSkeleton[] = {
     {"Contacts", PstFolderKind::Default(kPstContacts), "IPF.Contact"},
     {"Notes", PstFolderKind::Class(QStringLiteral("IPF.StickyNote")), "IPF.StickyNote"},
     {"Projects", PstFolderKind::None(), "IPF.Note"},
+    {"Q3  Plans Old", PstFolderKind::None(), "IPF.Note"},
 };
 
 TEST_F(StoreTest, LauncherSkeletonThenFolderRunsFindTheirFolders) {
@@ -56,6 +57,8 @@ TEST_F(StoreTest, LauncherSkeletonThenFolderRunsFindTheirFolders) {
     EXPECT_TRUE(store.FolderByPath(QStringLiteral("\\\\Personal Folders\\Inbox\\2019")));
     EXPECT_TRUE(store.FolderByPath(QStringLiteral("\\\\Personal Folders\\Projects\\")));
     EXPECT_FALSE(store.FolderByPath(QStringLiteral("\\\\Personal Folders\\Nowhere")));
+    // The launcher created "Q3  Plans Old" from the record "Q3: Plans/Old" and hands on the latter.
+    EXPECT_TRUE(store.FolderByPath(QStringLiteral("\\\\Personal Folders\\Q3: Plans/Old")));
     EXPECT_FALSE(session.LastError().isEmpty());
     // The run's default folders are the skeleton's folders, group lists go with the contacts.
     const struct {
