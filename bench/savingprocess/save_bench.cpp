@@ -8,7 +8,8 @@
 //    as the store syncs (once per 5 seconds and at the end).
 // 2. Start-up of one nsfsave process that converts one document into a PST whose folder already
 //    holds FULL_PST_ITEMS stamped items, against the same on an empty PST.
-// 3. Peak memory (maximum resident set) of nsfsave on folders of ITEMS and 4 x ITEMS mails with
+// 3. Peak memory (maximum resident set, through /usr/bin/time) of nsfsave on folders of ITEMS and 4 x ITEMS
+// mails with
 //    attachments, and on the full PST.
 
 #include "SaveBenchSupport.h"
@@ -28,7 +29,6 @@
 
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -144,12 +144,12 @@ ChildFigure RunNsfsave(const Scenario& s, const QString& tmp) {
     timer.start();
     pid_t pid = 0;
     ChildFigure f;
-    if (posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ) != 0) return f;
+    if (posix_spawn(&pid, "/usr/bin/time", &actions, nullptr, argv.data(), environ) != 0) return f;
     int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
+    ::waitpid(pid, &status, 0);
     f.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    f.maxRssKb = usage.ru_maxrss;
+    QFile rss(tmp + "/maxrss.txt");
+    if (rss.open(QIODevice::ReadOnly)) f.maxRssKb = rss.readAll().trimmed().split('\n').last().toLong();
     posix_spawn_file_actions_destroy(&actions);
     return f;
 }
