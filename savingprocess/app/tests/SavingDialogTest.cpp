@@ -21,13 +21,15 @@
 
 namespace {
 
+// One application for the whole test program, never destroyed: tearing it down among the
+// other static objects at exit crashes the offscreen platform.
 QApplication& App() {
     static int argc = 1;
     static char name[] = "nsfsave_window_tests";
     static char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 TEST(SavingDialog, LayoutKeysAndCloseBox) {
