@@ -10,6 +10,7 @@
 #include "common/notes/DxlBuilder.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -83,9 +84,16 @@ TEST(NsfsaveKill, EveryDocumentOnceAfterRandomKills) {
         SCOPED_TRACE(r.reader);
         QStringList seen = r.seen.value("Inbox");
         seen.sort();
+        QStringList twice = seen;
+        twice.removeDuplicates();
+        for (const QString& once : twice) twice.removeOne(once);
+        const QSet<QString> seenSet(seen.begin(), seen.end());
+        QStringList missing;
+        for (const QString& subject : subjects)
+            if (!seenSet.contains(subject)) missing << subject;
+        EXPECT_TRUE(missing.isEmpty()) << "missing: " << missing.join(u',').toStdString();
+        EXPECT_TRUE(twice.isEmpty()) << "more than once: " << twice.join(u',').toStdString();
         EXPECT_EQ(seen.size(), subjects.size());
-        seen.removeDuplicates();
-        EXPECT_EQ(seen, subjects);
     }
 }
 
