@@ -127,10 +127,22 @@ struct ChildFigure {
     long maxRssKb = 0;
 };
 
+// The child's peak resident set comes from /usr/bin/time: a child spawned from this process
+// would report this process's own pages, which it shares until it executes nsfsave.
 ChildFigure RunNsfsave(const Scenario& s, const QString& tmp) {
     const QByteArray program = QFile::encodeName(QCoreApplication::applicationDirPath() + "/nsfsave");
-    std::vector<QByteArray> args{program, QFile::encodeName(s.database), "",
-                                 "0",     QFile::encodeName(s.pst),      QFile::encodeName(s.handoff)};
+    const QByteArray rssFile = QFile::encodeName(tmp + "/maxrss.txt");
+    std::vector<QByteArray> args{"/usr/bin/time",
+                                 "-f",
+                                 "%M",
+                                 "-o",
+                                 rssFile,
+                                 program,
+                                 QFile::encodeName(s.database),
+                                 "",
+                                 "0",
+                                 QFile::encodeName(s.pst),
+                                 QFile::encodeName(s.handoff)};
     std::vector<char*> argv;
     for (QByteArray& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
