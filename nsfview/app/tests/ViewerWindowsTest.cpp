@@ -474,6 +474,15 @@ void ViewerWindowsTest::closeAsksAndWritesTheClosedRecord() {
     QCOMPARE(FileBytes(handoff.FolderList()), QByteArray(1, '\x03'));
     QCOMPARE(v.dialog.result(), int(QDialog::Rejected));
     QVERIFY(!v.dialog.isVisible());
+
+    // The system close command ends the window without a record and without asking.
+    Handoff other;
+    Viewer closed(other, db.path, "1");
+    QVERIFY(closed.Scan());
+    QVERIFY(closed.dialog.close());
+    QCOMPARE(closed.dialog.result(), int(QDialog::Rejected));
+    QVERIFY(closed.ui.questions.isEmpty());
+    QCOMPARE(FileBytes(other.FolderList()), QByteArray());
 }
 
 void ViewerWindowsTest::withoutFolderFileTheWindowStaysEmpty() {
