@@ -9,8 +9,8 @@
 
 #include "common/notes/DxlBuilder.h"
 #include "common/notes/Notes.h"
-#include "convert/EmlWriter.h"
-#include "convert/FieldReader.h"
+#include "convert/mail/EmlWriter.h"
+#include "convert/mail/FieldReader.h"
 
 #include <QByteArray>
 #include <QFileInfo>

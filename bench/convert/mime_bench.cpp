@@ -6,7 +6,7 @@
 // Each size runs in a fresh child process so that the peak RSS belongs to that size alone,
 // once with the attachment copied into the part and once shared with the caller's buffer.
 
-#include "convert/Mime.h"
+#include "convert/mime/Mime.h"
 
 #include <QByteArray>
 #include <QString>

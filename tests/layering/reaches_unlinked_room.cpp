@@ -3,4 +3,6 @@
 #include "common/notes/Notes.h"
 #include "pst/messaging.h"
 
-int main() { return 0; }
+int main() {
+    return 0;
+}
