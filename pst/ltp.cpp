@@ -648,6 +648,24 @@ Bytes LayOutRow(const Table& layout, const TcRow& row, StoreVariable storeVariab
     return r;
 }
 
+namespace {
+// TCINFO ([MS-PST] 2.3.4.1) without the row index and row matrix HNIDs, which follow at +10, +14.
+Bytes MakeTcInfo(const Table& t) {
+    Bytes info(22 + 8 * t.cols.size(), 0);
+    info[0] = kSigTc;
+    info[1] = static_cast<uint8_t>(t.cols.size());
+    for (int i = 0; i < 4; ++i) Wr16(info.data() + 2 + 2 * i, t.rgib[i]);
+    for (size_t i = 0; i < t.cols.size(); ++i) {
+        uint8_t* c = info.data() + 22 + 8 * i;
+        Wr32(c, t.cols[i].tag);
+        Wr16(c + 4, t.cols[i].ib);
+        c[6] = t.cols[i].cb;
+        c[7] = t.cols[i].iBit;
+    }
+    return info;
+}
+}  // namespace
+
 BuiltNode BuildTc(Ndb& db, const Table& t) {
     HeapBuilder hb(kSigTc);
     std::map<NID, std::pair<BID, BID>> subs;
@@ -693,18 +711,9 @@ BuiltNode BuildTc(Ndb& db, const Table& t) {
             subs[hnidRows] = {db.WriteDataTreeFromLeaves(leaves, total), 0};
         }
     }
-    tcinfo[0] = kSigTc;
-    tcinfo[1] = static_cast<uint8_t>(t.cols.size());
-    for (int i = 0; i < 4; ++i) Wr16(tcinfo.data() + 2 + 2 * i, t.rgib[i]);
+    tcinfo = MakeTcInfo(t);
     Wr32(tcinfo.data() + 10, rowIndex);
     Wr32(tcinfo.data() + 14, hnidRows);
-    for (size_t i = 0; i < t.cols.size(); ++i) {
-        uint8_t* c = tcinfo.data() + 22 + 8 * i;
-        Wr32(c, t.cols[i].tag);
-        Wr16(c + 4, t.cols[i].ib);
-        c[6] = t.cols[i].cb;
-        c[7] = t.cols[i].iBit;
-    }
     hb.Patch(infoHid, tcinfo);
     hb.SetRoot(infoHid);
     return WriteHeap(db, hb, subs);
@@ -1206,21 +1215,6 @@ struct Appender {
         return n;
     }
 };
-
-Bytes MakeTcInfo(const Table& t) {
-    Bytes info(22 + 8 * t.cols.size(), 0);
-    info[0] = kSigTc;
-    info[1] = static_cast<uint8_t>(t.cols.size());
-    for (int i = 0; i < 4; ++i) Wr16(info.data() + 2 + 2 * i, t.rgib[i]);
-    for (size_t i = 0; i < t.cols.size(); ++i) {
-        uint8_t* c = info.data() + 22 + 8 * i;
-        Wr32(c, t.cols[i].tag);
-        Wr16(c + 4, t.cols[i].ib);
-        c[6] = t.cols[i].cb;
-        c[7] = t.cols[i].iBit;
-    }
-    return info;
-}
 
 // Loads an existing table in append shape; false if it is not in that shape.
 bool LoadAppendable(Ndb& db, BID bidData, BID bidSub, Appender& a, std::string& err) {

@@ -661,6 +661,18 @@ bool Ndb::ReadRaw(uint64_t off, void* buf, size_t n) {
     return io_->Read(off, buf, n);
 }
 
+// One 564-byte write of the header, then a sync: the step that moves the file between states.
+bool Ndb::WriteHeaderDurably(const Header& h, const char* what, std::string& err) {
+    uint8_t hb[kHeaderSize];
+    SerializeHeader(h, hb);
+    if (!WriteRaw(0, hb, kHeaderSize) || !SyncWrites()) {
+        Fail(what);
+        err = failure_;
+        return false;
+    }
+    return true;
+}
+
 bool Ndb::SyncWrites() {
     return FlushWrites() && io_->Sync();
 }
@@ -1283,7 +1295,6 @@ bool Ndb::Commit(std::string& err) {
     // The AMaps of the committed state are about to change in place: flag them as invalid in the
     // header first, so that a crash before the final header write leaves a file whose maps a
     // reader knows to rebuild, still pointing at the previous roots.
-    uint8_t hb[kHeaderSize];
     bool touchesOld = false;
     uint64_t oldIntervals = 0;
     {
@@ -1296,12 +1307,7 @@ bool Ndb::Commit(std::string& err) {
                 if (k < oldIntervals) touchesOld = true;
             if (touchesOld && old.fAMapValid == kAMapValid) {
                 old.fAMapValid = 0;
-                SerializeHeader(old, hb);
-                if (!WriteRaw(0, hb, kHeaderSize) || !SyncWrites()) {
-                    Fail("cannot flag the allocation maps");
-                    err = failure_;
-                    return false;
-                }
+                if (!WriteHeaderDurably(old, "cannot flag the allocation maps", err)) return false;
             }
         }
     }
@@ -1349,12 +1355,7 @@ bool Ndb::Commit(std::string& err) {
     header_.nbt = nroot;
     header_.bbt = broot;
     header_.fAMapValid = kAMapValid;
-    SerializeHeader(header_, hb);
-    if (!WriteRaw(0, hb, kHeaderSize) || !SyncWrites()) {
-        Fail("cannot write the header");
-        err = failure_;
-        return false;
-    }
+    if (!WriteHeaderDurably(header_, "cannot write the header", err)) return false;
     // Wipe what the new state no longer references, so that readers which scan free space for
     // lost items do not find stale copies of replaced nodes. Safe now: the new header is durable.
     // Best effort: the commit is already complete, so a failure here loses nothing.

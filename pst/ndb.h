@@ -307,6 +307,7 @@ class Ndb {
     bool FlushWrites();
     uint8_t* ReserveWrite(uint64_t off, size_t n);  // n bytes at off in the write buffer
     bool SyncWrites();
+    bool WriteHeaderDurably(const Header& h, const char* what, std::string& err);
     bool ReadRaw(uint64_t off, void* buf, size_t n);
     BID WriteBlock(const uint8_t* data, size_t n, bool internal);
     bool ReadAMap(uint64_t interval, Bytes& out);

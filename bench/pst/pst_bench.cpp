@@ -3,6 +3,7 @@
 // pst_bench folder N DIR    N messages in one folder, committed every 1000
 // pst_bench huge DIR        grow a file beyond 4 GiB (needs the disk space; not run in CI)
 // pst_bench each N DIR      N messages with a commit after each one
+// pst_bench readers N DIR   N messages in 4 folders, then every reader over the file (timed)
 #include <sys/resource.h>
 
 #include <chrono>
@@ -160,6 +161,49 @@ int Folder(int n, const std::string& dir) {
     return 0;
 }
 
+// The big case of the readers' integration test: tens of thousands of messages and hundreds
+// of named properties, read by pstcheck, pffexport, readpst and pst-extractor.
+int Readers(int n, const std::string& dir) {
+    std::string path = dir + "/bench-readers.pst";
+    {
+        auto created = Store::Create(path, "Personal Folders");
+        if (!Report(created)) return 1;
+        auto& s = *created;
+        for (int f = 0; f < 4; ++f) {
+            auto folder = s->AddFolder(s->IpmSubtree(), "Folder " + std::to_string(f), "IPF.Note");
+            if (!Report(folder)) return 1;
+            for (int i = f; i < n; i += 4) {
+                NewMessage m = Message(i, 500, i % 10 == 0 ? 2000 : 0);
+                auto named =
+                    s->NamedPropId({PS_PUBLIC_STRINGS, std::nullopt, "X-Bench-" + std::to_string(i % 400)});
+                if (!Report(named)) return 1;
+                m.props[*named] = MakeUtf8("v");
+                if (!Report(s->AddMessage(*folder, m))) return 1;
+                if (i % 1000 == 999 && !Report(s->Commit())) return 1;
+            }
+            if (!Report(s->Commit())) return 1;
+        }
+    }
+    auto run = [&](const char* what, const std::string& cmd) {
+        auto t = Clock::now();
+        int status = std::system(cmd.c_str());
+        std::printf("%s: status %d in %.1f s\n", what, status, Since(t));
+    };
+    auto t = Clock::now();
+    auto rep = CheckPstFile(path);
+    std::printf("pstcheck: %s in %.1f s\n", rep.ok() ? "sound" : rep.findings[0].c_str(), Since(t));
+    run("pffexport", "pffexport -q -t '" + dir + "/bench-pff' '" + path + "' >/dev/null 2>&1");
+    run("readpst", "mkdir -p '" + dir + "/bench-readpst' && readpst -q -o '" + dir + "/bench-readpst' '" +
+                       path + "' >/dev/null 2>&1");
+    run("pst-extractor (messages listed below)", std::string("timeout 3600 node '") + NSF_SOURCE_DIR +
+                                                     "/tests/readers/pst_extractor_walk.js' --summary '" +
+                                                     path + "' | grep -c '^M'");
+    std::filesystem::remove_all(dir + "/bench-pff.export");
+    std::filesystem::remove_all(dir + "/bench-readpst");
+    std::filesystem::remove(path);
+    return 0;
+}
+
 // One commit per message: the cost of a commit must not grow with the folder.
 int EachCommit(int n, const std::string& dir) {
     std::string path = dir + "/bench-each.pst";
@@ -209,6 +253,9 @@ int main(int argc, char** argv) {
     if (mode == "folder" && argc == 4) return Folder(std::atoi(argv[2]), argv[3]);
     if (mode == "huge" && argc == 3) return Huge(argv[2]);
     if (mode == "each" && argc == 4) return EachCommit(std::atoi(argv[2]), argv[3]);
-    std::fprintf(stderr, "usage: pst_bench add N DIR | open DIR | folder N DIR | huge DIR | each N DIR\n");
+    if (mode == "readers" && argc == 4) return Readers(std::atoi(argv[2]), argv[3]);
+    std::fprintf(
+        stderr,
+        "usage: pst_bench add N DIR | open DIR | folder N DIR | huge DIR | each N DIR | readers N DIR\n");
     return 2;
 }
