@@ -347,6 +347,7 @@ QString ApplyAdvancedSettings(const AdvancedChoices& choices, RunOptions& option
         if (choices.namesNsfSource) {
             if (choices.namesNsfPath.isEmpty() || !QFileInfo(choices.namesNsfPath).isFile())
                 return QString::fromLatin1(msg::kNsfCannotAccess);
+            if (choices.beforeNamesNsf) choices.beforeNamesNsf();
             if (ReadNamesNsfAddresses(choices.namesNsfPath, options.addressMap))
                 options.namesNsfTranslationOn = 1;
         }

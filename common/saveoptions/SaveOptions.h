@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -96,6 +97,8 @@ struct AdvancedChoices {
     QString namesNsfPath;
     bool folderMapping = false;
     std::map<QString, QString> folderMap;  // standard name -> custom name
+    // Called once before the names.nsf source is read (the dialog tells the user to wait).
+    std::function<void()> beforeNamesNsf;
 };
 // What opening the advanced settings resets in the options.
 void ResetAdvancedSettings(RunOptions& options);

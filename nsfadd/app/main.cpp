@@ -73,6 +73,13 @@ int main(int argc, char* argv[]) {
     for (int i = 0; i < parse.settings.jobs; ++i) {
         launchers.push_back(std::make_unique<ProcessLauncher>(ProcessLauncher::FromOwnFolder()));
         launchers.back()->SetUnattended(true);
+        const QString temporary = JobTemporaryFolder(parse.settings, i);
+        if (temporary.isEmpty()) {
+            err << "nsfadd: --log-folder: cannot create a temporary folder in " << parse.settings.logFolder
+                << "\n";
+            return 2;
+        }
+        launchers.back()->SetTemporaryFolder(temporary);
     }
     const BatchRun run = RunBatchExport(
         parse.settings, [&](int job) -> ChildLauncher* { return launchers[std::size_t(job)].get(); }, out,

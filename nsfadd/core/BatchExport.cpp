@@ -250,6 +250,15 @@ QString JobHandoffFolder(const BatchSettings& settings, int index) {
                                  QStringLiteral("%1-%2").arg(index + 1, 3, 10, QLatin1Char('0')).arg(name));
 }
 
+QString JobTemporaryFolder(const BatchSettings& settings, int job) {
+    const QString folder =
+        WithTrailingSeparator(settings.logFolder) + QStringLiteral("tmp-job%1").arg(job + 1);
+    if (!QDir().mkpath(folder) ||
+        !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        return {};
+    return folder;
+}
+
 QStringList PlanPstPaths(const BatchSettings& settings) {
     const QString output = WithTrailingSeparator(settings.outputFolder);
     QStringList paths;
@@ -278,6 +287,7 @@ class TerminalProgress : public ConversionObserver {
           files_(int(settings.databases.size())),
           at_(settings.databases.size()) {
         clock_.start();
+        sinceStatus_.start();
     }
 
     void FileStarted(int index, const QString& db) {
@@ -296,6 +306,8 @@ class TerminalProgress : public ConversionObserver {
     void PassAt(int index, std::uint32_t resumeIndex) override {
         std::lock_guard lock(mutex_);
         at_[std::size_t(index)] = resumeIndex;
+        // A long folder shows its progress every few seconds.
+        if (!quiet_ && sinceStatus_.elapsed() >= kStatusEveryMs) StatusLine();
     }
     void FolderFinished(int index, const FolderOutcome& folder) override {
         std::lock_guard lock(mutex_);
@@ -333,6 +345,7 @@ class TerminalProgress : public ConversionObserver {
 
   private:
     void StatusLine() {
+        sinceStatus_.start();
         std::uint64_t running = 0;
         for (std::uint32_t at : at_) running += at;
         const double seconds = double(clock_.elapsed()) / 1000.0;
@@ -367,6 +380,8 @@ class TerminalProgress : public ConversionObserver {
     std::uint64_t items_ = 0;
     std::vector<std::uint32_t> at_;
     QElapsedTimer clock_;
+    QElapsedTimer sinceStatus_;
+    static constexpr qint64 kStatusEveryMs = 5000;
 };
 
 // Export's preparation of a hand-off folder, with the options written as nsfview writes them.

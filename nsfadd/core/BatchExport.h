@@ -64,6 +64,10 @@ bool WriteBatchReport(const QString& path, const BatchSettings& settings, const 
 
 // The hand-off folder of job `index` (one per database when several run at once).
 QString JobHandoffFolder(const BatchSettings& settings, int index);
+// The private temporary folder of job `job`'s children, created (mode 0700) inside the log
+// folder: two jobs, or two runs with different log folders, never share interchange files.
+// Empty when it cannot be created.
+QString JobTemporaryFolder(const BatchSettings& settings, int job);
 // The PST path of every database, in list order, chosen once before any job starts so that
 // several jobs give the names one job would. An added run reuses the names a first run gave.
 QStringList PlanPstPaths(const BatchSettings& settings);

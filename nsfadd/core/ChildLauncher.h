@@ -37,9 +37,13 @@ class ProcessLauncher : public ChildLauncher {
     // shown (the offscreen platform unless one is set) and their messages go to the standard
     // error stream instead of waiting for a click.
     void SetUnattended(bool unattended) { unattended_ = unattended; }
+    // The system temporary folder of the children (TMPDIR), where nsfsave writes its
+    // interchange files by note ID: runs side by side must not share it.
+    void SetTemporaryFolder(const QString& folder) { temporaryFolder_ = folder; }
 
   private:
     QString programFolder_;
     QString workingFolder_;
     bool unattended_ = false;
+    QString temporaryFolder_;
 };

@@ -1,9 +1,13 @@
-// nsfview. Started by nsfadd; the listing mode runs without a display. The windows of the
-// preview and save-options modes come with the program's dialogs.
+// nsfview. Started by nsfadd once per task. The listing mode runs without a display; the preview
+// and save-options modes, and the empty window of an unknown mode, show the program's windows.
+#include "nsfview/app/MainDialog.h"
+#include "nsfview/app/ViewerUi.h"
 #include "nsfview/core/Viewer.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTextStream>
+#include <QTimer>
 
 namespace {
 
@@ -12,20 +16,32 @@ class PrintedPrompts : public ViewerPrompts {
     void Message(const QString& text) override { QTextStream(stderr) << "nsfview: " << text << '\n'; }
 };
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
+int RunListingMode(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("nsfview"));
     ViewerSession session(ViewerCommandLine(QCoreApplication::arguments().mid(1)));
     PrintedPrompts prompts;
-    if (session.Mode() != ViewerMode::Listing) {
-        // Only the listing mode exists without windows; the others would wait for a person.
-        QTextStream(stderr) << "nsfview: mode \"" << session.CommandLine().mode
-                            << "\" needs the program's windows, which this build does not have; only the "
-                               "listing mode \"3\" runs\n";
-        return 0;
-    }
     if (session.Start(prompts)) session.RunListing();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    {
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+        // The launcher's headless runs need no display: the listing mode never shows a window.
+        if (ModeOf(ViewerCommandLine(arguments).mode) == ViewerMode::Listing)
+            return RunListingMode(argc, argv);
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("nsfview"));
+    ViewerSession session(ViewerCommandLine(QCoreApplication::arguments().mid(1)));
+    DesktopUi ui;
+    CLotusNotesDlg dialog(session, ui);
+    ui.SetParent(&dialog);
+    QTimer::singleShot(0, &dialog, [&dialog] { dialog.Initialize(); });
+    dialog.exec();
     return 0;
 }
