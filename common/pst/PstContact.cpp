@@ -139,6 +139,10 @@ bool PstItem::AddPicture(const QString& path) {
 
 void PstItem::AddMember(const QString& name, const QString& address, const QString& addressType) {
     if (!d_) return;
+    if (name.trimmed().isEmpty() && address.trimmed().isEmpty()) {
+        d_->ctx->Fail(QStringLiteral("a group-list member without a name is left out"), {});
+        return;
+    }
     PstPerson p = PersonOf(address.isEmpty() ? name : address);
     if (!name.isEmpty() && !address.isEmpty()) p.name = name;
     if (!addressType.isEmpty()) p.type = addressType;

@@ -128,6 +128,8 @@ void PstFinishItem(PstItemData& d) {
                                                              qsizetype(html->data.size())));
         d.msg.props[pst::PidTagBody] = pst::MakeUtf8(text.toStdString());
     }
+    SetIfAbsent(d, pst::PidTagImportance, pst::MakeLong(1));
+    SetIfAbsent(d, pst::PidTagSensitivity, pst::MakeLong(0));
     const QString cls = d.messageClass;
     if (cls.startsWith(QLatin1String("IPM.Contact")))
         FinishContact(d);

@@ -165,7 +165,16 @@ PstFolder PstStore::FolderByPath(const QString& path) const {
     if (path.startsWith(QLatin1String("\\\\"))) parts = parts.mid(3);
     for (const QString& part : parts) {
         if (part.isEmpty()) continue;
-        f = f.Folders().Item(part);
+        PstFolder next = f.Folders().Item(part);
+        // The launcher names folders after the record path with the characters a file name
+        // cannot hold as blanks, while the path it hands on keeps them.
+        if (next.IsEmpty()) {
+            QString blanked = part;
+            for (QChar& c : blanked)
+                if (QStringLiteral("\n\r/:*?<>|\"\t").contains(c)) c = u' ';
+            if (blanked != part) next = f.Folders().Item(blanked);
+        }
+        f = next;
         if (f.IsEmpty()) {
             ctx_->Fail(QStringLiteral("folder not found: ") + path, {});
             return f;
@@ -331,8 +340,6 @@ PstItem PstItems::Add(const QString& messageClass) {
     // A new mail is unsent until told otherwise, like one made in Outlook; other items are read.
     p[pst::PidTagMessageFlags] =
         pst::MakeLong(messageClass == QLatin1String("IPM.Note") ? 0x8 : pst::kMsgFlagRead);
-    p[pst::PidTagImportance] = pst::MakeLong(1);
-    p[pst::PidTagSensitivity] = pst::MakeLong(0);
     item.d_ = std::move(d);
     return item;
 }

@@ -70,16 +70,3 @@ bool PstItem::Import(const QString& path, int type) {
     d_->ctx->Fail(QStringLiteral("file cannot be imported: ") + path, why.toStdString());
     return false;
 }
-
-bool PstImportVcf(PstItemData&, const QString&, QString& why) {
-    why = QStringLiteral("not yet");
-    return false;
-}
-bool PstImportIcs(PstItemData&, const QString&, QString& why) {
-    why = QStringLiteral("not yet");
-    return false;
-}
-bool PstImportGroupText(PstItemData&, const QString&, QString& why) {
-    why = QStringLiteral("not yet");
-    return false;
-}

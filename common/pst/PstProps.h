@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QTimeZone>
 
 #include "common/pst/PstAddresses.h"
 #include "common/pst/PstItemData.h"
@@ -162,3 +163,4 @@ bool PstImportEml(PstItemData& d, const QString& path, QString& why);
 bool PstImportVcf(PstItemData& d, const QString& path, QString& why);
 bool PstImportIcs(PstItemData& d, const QString& path, QString& why);
 bool PstImportGroupText(PstItemData& d, const QString& path, QString& why);
+void PstSetZone(PstItemData& d, const QTimeZone& zone, bool start);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -50,15 +51,26 @@ FolderSubjects PffexportSubjects(const QString& pst, const QString& workDir, QSt
     const ToolResult r =
         RunTool(QStringLiteral("pffexport"), {"-m", "all", "-f", "text", "-t", target, pst}, 300000);
     if (r.code != 0) *problems += QStringLiteral("pffexport: ") + r.out.right(2000);
+    // One folder per item, "Message00001", "Appointment00001", "Contact00001"...: the subject
+    // from its headers, else from the item's own text file.
     FolderSubjects out;
-    QDirIterator it(target + QStringLiteral(".export"), {QStringLiteral("OutlookHeaders.txt")}, QDir::Files,
+    static const QRegularExpression itemFolder(QStringLiteral("^[A-Za-z ]+\\d{5}$"));
+    QDirIterator it(target + QStringLiteral(".export"), QDir::Dirs | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        // .../<folder>/MessageNNNNN/OutlookHeaders.txt
-        QStringList parts = path.split(u'/');
-        if (parts.size() < 3) continue;
-        out[parts[parts.size() - 3]] << HeaderLine(Slurp(path), "Subject:");
+        if (!itemFolder.match(it.fileName()).hasMatch()) continue;
+        const QString parent = QFileInfo(QFileInfo(path).path()).fileName();
+        // Attachments of a message are items of their own below it; only folder contents count.
+        if (itemFolder.match(parent).hasMatch() || parent == QLatin1String("Attachments")) continue;
+        QString subject;
+        QStringList files{QStringLiteral("OutlookHeaders.txt")};
+        files << QDir(path).entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
+        for (const QString& file : files) {
+            subject = HeaderLine(Slurp(path + u'/' + file), "Subject:");
+            if (!subject.isEmpty()) break;
+        }
+        out[parent] << subject;
     }
     return out;
 }

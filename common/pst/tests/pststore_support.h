@@ -20,7 +20,7 @@ class StoreTest : public ::testing::Test {
         return Path(name);
     }
     static QByteArray Golden(const char* name) {
-        QFile f(QStringLiteral(NSF_SOURCE_DIR "/convert/tests/golden/") + QLatin1String(name));
+        QFile f(QStringLiteral(NSF_SOURCE_DIR "/convert/mail/tests/golden/") + QLatin1String(name));
         EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name;
         return f.readAll();
     }

@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/pst/PstCheck.h"
 #include "common/pst/PstDates.h"
+#include "common/pst/tests/pststore_samples.h"
 #include "common/pst/tests/pststore_support.h"
 
 namespace {
@@ -24,6 +26,7 @@ const SkeletonFolder kSkeleton[] = {
     {"Contacts", PstFolderKind::Default(kPstContacts), "IPF.Contact"},
     {"Notes", PstFolderKind::Class(QStringLiteral("IPF.StickyNote")), "IPF.StickyNote"},
     {"Projects", PstFolderKind::None(), "IPF.Note"},
+    {"Q3  Plans Old", PstFolderKind::None(), "IPF.Note"},
 };
 
 TEST_F(StoreTest, LauncherSkeletonThenFolderRunsFindTheirFolders) {
@@ -54,6 +57,8 @@ TEST_F(StoreTest, LauncherSkeletonThenFolderRunsFindTheirFolders) {
     EXPECT_TRUE(store.FolderByPath(QStringLiteral("\\\\Personal Folders\\Inbox\\2019")));
     EXPECT_TRUE(store.FolderByPath(QStringLiteral("\\\\Personal Folders\\Projects\\")));
     EXPECT_FALSE(store.FolderByPath(QStringLiteral("\\\\Personal Folders\\Nowhere")));
+    // The launcher created "Q3  Plans Old" from the record "Q3: Plans/Old" and hands on the latter.
+    EXPECT_TRUE(store.FolderByPath(QStringLiteral("\\\\Personal Folders\\Q3: Plans/Old")));
     EXPECT_FALSE(session.LastError().isEmpty());
     // The run's default folders are the skeleton's folders, group lists go with the contacts.
     const struct {
@@ -190,6 +195,36 @@ TEST_F(StoreTest, MailImportedFromTheWritersEml) {
     EXPECT_EQ(m.attachments[2].data.size(), 256u);
 }
 
+TEST_F(StoreTest, MailFromOtherMailersKeepsItsPeopleAndInlineImage) {
+    const QString pst = Path(QStringLiteral("r.pst"));
+    {
+        PstSession session;
+        PstItem item = session.OpenStore(pst).TopFolder().Items().Add(QStringLiteral("IPM.Note"));
+        ASSERT_TRUE(item.Import(Write(QStringLiteral("r.eml"), kRichEml), kPstImportEml));
+        ASSERT_TRUE(item.Save());
+    }
+    const auto msgs = Messages(pst, {});
+    ASSERT_EQ(msgs.size(), 1u);
+    const auto& m = msgs[0];
+    EXPECT_EQ(Str(m.props, pst::PidTagSubject), QStringLiteral("Résumé of Q3"));
+    EXPECT_EQ(Str(m.props, pst::PidTagSenderName), QStringLiteral("Ann Løe"));
+    EXPECT_EQ(Str(m.props, 0x5D01), QStringLiteral("ann@acme.com"));
+    EXPECT_EQ(pst::AsI8(m.props.at(pst::PidTagMessageDeliveryTime)),
+              131750829000000000ull);  // 10:15 at +01:00
+    ASSERT_EQ(m.recipients.size(), 2u);
+    EXPECT_EQ(Str(m.recipients[0], pst::PidTagDisplayName), QStringLiteral("Lee, Bo"));
+    EXPECT_EQ(Str(m.recipients[0], pst::PidTagEmailAddress), QStringLiteral("bo@acme.com"));
+    EXPECT_EQ(Str(m.recipients[1], pst::PidTagDisplayName), QStringLiteral("Cy Wü"));
+    EXPECT_EQ(Str(m.props, pst::PidTagBody), QStringLiteral("Grüße from the plain part"));
+    ASSERT_EQ(m.attachments.size(), 2u);
+    EXPECT_EQ(Str(m.attachments[0].props, 0x3712), QStringLiteral("logo@acme"));
+    EXPECT_EQ(m.attachments[0].props.at(0x7FFE).data,
+              pst::MakeBool(true).data);  // shown in place, not listed
+    EXPECT_EQ(Str(m.attachments[1].props, pst::PidTagAttachLongFilename), QStringLiteral("Bericht ä.pdf"));
+    EXPECT_EQ(Str(m.attachments[1].props, pst::PidTagAttachMimeTag), QStringLiteral("application/pdf"));
+    EXPECT_FALSE(m.attachments[1].props.count(0x7FFE));
+}
+
 }  // namespace
 
 namespace {
@@ -240,6 +275,28 @@ TEST(PstDates, MonthFirstOnEverySystemInTheWritersZone) {
         EXPECT_EQ(t.isValid() ? t.toUTC().toString(Qt::ISODate) : QString(), QLatin1String(c.utcIso))
             << c.text;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(StoreTest, ConvertedStoreCheckNamesWhatIsMissing) {
+    const QString pst = Path(QStringLiteral("c.pst"));
+    {
+        PstSession session;
+        PstStore store = session.OpenStore(pst);
+        PstItem draft = store.TopFolder().Items().Add(QStringLiteral("IPM.Note"));  // never marked sent
+        ASSERT_TRUE(draft.Save());
+        PstItem app = store.DefaultFolder(kPstCalendar).Items().Add(QStringLiteral("IPM.Appointment"));
+        app.SetSubject(QStringLiteral("no times"));
+        ASSERT_TRUE(app.Save());
+    }
+    const QStringList findings = PstCheckConvertedStore(pst);
+    ASSERT_EQ(findings.size(), 3) << findings.join(u'\n').toStdString();
+    EXPECT_TRUE(findings[0].endsWith(QStringLiteral("is marked unsent")));
+    EXPECT_TRUE(findings[1].contains(QStringLiteral("lacks named 0x820d")));
+    EXPECT_TRUE(findings[2].contains(QStringLiteral("lacks named 0x820e")));
 }
 
 }  // namespace
