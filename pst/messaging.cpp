@@ -1026,64 +1026,71 @@ bool Store::FlushFolders(std::string& err) {
     return true;
 }
 
+// Rebuilds the name-to-ID map node from the entries ([MS-PST] 2.4.7).
+void Store::WriteNameMap() {
+    // Rebuild the map node from the entries ([MS-PST] 2.4.7).
+    PropMap p = names_->other;
+    p[kNameMapBucketCount] = MakeLong(kNameMapBuckets);
+    Bytes guids, entries, strings;
+    std::map<uint16_t, Bytes> buckets;
+    for (auto& g : names_->guids) guids.insert(guids.end(), g.b, g.b + 16);
+    for (auto& e : names_->entries) {
+        uint8_t rec[8];
+        uint16_t wGuid = static_cast<uint16_t>((e.guidIndex << 1) | (e.isString ? 1 : 0));
+        uint32_t id = e.lid;
+        uint32_t hashKey = e.lid;
+        if (e.isString) {
+            id = static_cast<uint32_t>(strings.size());
+            Bytes s(4 + 2 * e.name.size());
+            Wr32(s.data(), static_cast<uint32_t>(2 * e.name.size()));
+            for (size_t i = 0; i < e.name.size(); ++i) Wr16(s.data() + 4 + 2 * i, e.name[i]);
+            strings.insert(strings.end(), s.begin(), s.end());
+            while (strings.size() % 4) strings.push_back(0);
+            hashKey = ComputeCrc(s.data() + 4, s.size() - 4);
+        }
+        Wr32(rec, id);
+        Wr16(rec + 4, wGuid);
+        Wr16(rec + 6, e.propIdx);
+        entries.insert(entries.end(), rec, rec + 8);
+        Wr32(rec, hashKey);
+        auto& b = buckets[static_cast<uint16_t>(kNameMapFirstBucket + (hashKey ^ wGuid) % kNameMapBuckets)];
+        b.insert(b.end(), rec, rec + 8);
+    }
+    p[kNameMapGuidStream] = MakeBinary(guids);
+    p[kNameMapEntryStream] = MakeBinary(entries);
+    p[kNameMapStringStream] = MakeBinary(strings);
+    for (auto it = p.begin(); it != p.end();) it = IsNameMapBucket(it->first) ? p.erase(it) : std::next(it);
+    for (auto& [id, b] : buckets) p[id] = MakeBinary(b);
+    if (auto old = db_->FindNode(kNidNameToIdMap)) {
+        db_->FreeBlockTree(old->bidData);
+        db_->FreeBlockTree(old->bidSub);
+    }
+    auto b = BuildPc(*db_, p);
+    db_->PutNode({kNidNameToIdMap, b.bidData, b.bidSub, 0});
+}
+
+// Merges the pending store properties into the message store node.
+Status Store::WriteStoreProps() {
+    std::string err;
+    auto n = db_->FindNode(kNidMessageStore);
+    PropMap p;
+    if (!n) return Fail(n.failed() ? n.error() : "message store missing");
+    if (!ReadPc(*db_, n->bidData, n->bidSub, p, err)) return Fail(err);
+    for (auto& [id, v] : pendingStoreProps_) p[id] = v;
+    db_->FreeBlockTree(n->bidData);
+    db_->FreeBlockTree(n->bidSub);
+    auto b = BuildPc(*db_, p);
+    db_->PutNode({kNidMessageStore, b.bidData, b.bidSub, 0});
+    return {};
+}
+
 Status Store::Commit() {
     std::string err;
     if (!FlushFolders(err)) return Fail(err);
     FlushSearchQueue();
-    if (names_ && names_->dirty) {
-        // Rebuild the map node from the entries ([MS-PST] 2.4.7).
-        PropMap p = names_->other;
-        p[kNameMapBucketCount] = MakeLong(kNameMapBuckets);
-        Bytes guids, entries, strings;
-        std::map<uint16_t, Bytes> buckets;
-        for (auto& g : names_->guids) guids.insert(guids.end(), g.b, g.b + 16);
-        for (auto& e : names_->entries) {
-            uint8_t rec[8];
-            uint16_t wGuid = static_cast<uint16_t>((e.guidIndex << 1) | (e.isString ? 1 : 0));
-            uint32_t id = e.lid;
-            uint32_t hashKey = e.lid;
-            if (e.isString) {
-                id = static_cast<uint32_t>(strings.size());
-                Bytes s(4 + 2 * e.name.size());
-                Wr32(s.data(), static_cast<uint32_t>(2 * e.name.size()));
-                for (size_t i = 0; i < e.name.size(); ++i) Wr16(s.data() + 4 + 2 * i, e.name[i]);
-                strings.insert(strings.end(), s.begin(), s.end());
-                while (strings.size() % 4) strings.push_back(0);
-                hashKey = ComputeCrc(s.data() + 4, s.size() - 4);
-            }
-            Wr32(rec, id);
-            Wr16(rec + 4, wGuid);
-            Wr16(rec + 6, e.propIdx);
-            entries.insert(entries.end(), rec, rec + 8);
-            Wr32(rec, hashKey);
-            auto& b =
-                buckets[static_cast<uint16_t>(kNameMapFirstBucket + (hashKey ^ wGuid) % kNameMapBuckets)];
-            b.insert(b.end(), rec, rec + 8);
-        }
-        p[kNameMapGuidStream] = MakeBinary(guids);
-        p[kNameMapEntryStream] = MakeBinary(entries);
-        p[kNameMapStringStream] = MakeBinary(strings);
-        for (auto it = p.begin(); it != p.end();)
-            it = IsNameMapBucket(it->first) ? p.erase(it) : std::next(it);
-        for (auto& [id, b] : buckets) p[id] = MakeBinary(b);
-        if (auto old = db_->FindNode(kNidNameToIdMap)) {
-            db_->FreeBlockTree(old->bidData);
-            db_->FreeBlockTree(old->bidSub);
-        }
-        auto b = BuildPc(*db_, p);
-        db_->PutNode({kNidNameToIdMap, b.bidData, b.bidSub, 0});
-    }
-    if (!pendingStoreProps_.empty()) {
-        auto n = db_->FindNode(kNidMessageStore);
-        PropMap p;
-        if (!n) return Fail(n.failed() ? n.error() : "message store missing");
-        if (!ReadPc(*db_, n->bidData, n->bidSub, p, err)) return Fail(err);
-        for (auto& [id, v] : pendingStoreProps_) p[id] = v;
-        db_->FreeBlockTree(n->bidData);
-        db_->FreeBlockTree(n->bidSub);
-        auto b = BuildPc(*db_, p);
-        db_->PutNode({kNidMessageStore, b.bidData, b.bidSub, 0});
-    }
+    if (names_ && names_->dirty) WriteNameMap();
+    if (!pendingStoreProps_.empty())
+        if (auto st = WriteStoreProps(); !st) return st;
     if (!db_->Commit(err)) return Fail(err);
     folders_.clear();
     pendingStoreProps_.clear();
