@@ -22,28 +22,130 @@ Guid G(uint32_t a, uint16_t b, uint16_t c, std::initializer_list<uint8_t> d) {
     return g;
 }
 
-// Column sets of the tables Outlook creates ([MS-PST] 2.7.2, and the templates of a new file).
-const std::vector<uint32_t> kHierarchyCols = {0x0E300102, 0x0E330014, 0x0E340102, 0x0E380003,
-                                              0x3001001F, 0x36020003, 0x36030003, 0x360A000B,
-                                              0x3613001F, 0x66350003, 0x66360003};
-const std::vector<uint32_t> kContentsCols = {
-    0x00170003, 0x001A001F, 0x00360003, 0x0037001F, 0x00390040, 0x0042001F, 0x0057000B,
-    0x0058000B, 0x0070001F, 0x00710102, 0x0E03001F, 0x0E04001F, 0x0E060040, 0x0E070003,
-    0x0E080003, 0x0E170003, 0x0E300102, 0x0E330014, 0x0E340102, 0x0E380003, 0x0E3C0102,
-    0x0E3D0102, 0x10970003, 0x30080040, 0x30130102, 0x65C60003};
-const std::vector<uint32_t> kAssocCols = {0x001A001F, 0x0E070003, 0x0E170003, 0x3001001F, 0x6800001F,
-                                          0x6803000B, 0x68051003, 0x682F001F, 0x70030003, 0x70040102,
-                                          0x70050102, 0x7006001F, 0x70070003};
-const std::vector<uint32_t> kSearchContentsCols = {0x00170003, 0x001A001F, 0x00360003, 0x0037001F, 0x0042001F,
-                                                   0x0057000B, 0x0058000B, 0x0E03001F, 0x0E04001F, 0x0E05001F,
-                                                   0x0E060040, 0x0E070003, 0x0E080003, 0x0E170003, 0x0E2A000B,
-                                                   0x30080040, 0x67F10003};
-const std::vector<uint32_t> kReceiveCols = {0x001A001F, 0x66050003};
-const std::vector<uint32_t> kOutgoingCols = {0x00390040, 0x0E100003, 0x0E140003};
-const std::vector<uint32_t> kAttachCols = {0x0E200003, 0x3704001F, 0x37050003, 0x370B0003};
-const std::vector<uint32_t> kRecipCols = {0x0C150003, 0x0E0F000B, 0x0FF90102, 0x0FFE0003,
-                                          0x0FFF0102, 0x3001001F, 0x3002001F, 0x3003001F,
-                                          0x300B0102, 0x39000003, 0x39FF001F, 0x3A40000B};
+// Columns of the tables Outlook creates ([MS-PST] 2.4.4.5, 2.4.5, 2.4.6, and the templates of a
+// new file). Names from [MS-OXPROPS]; the few Outlook-internal ones are named for their place.
+enum : uint16_t {
+    PidTagMessageToMe = 0x0057,
+    PidTagMessageCcMe = 0x0058,
+    PidTagParentDisplay = 0x0E05,
+    PidTagSpoolerStatus = 0x0E10,
+    PidTagSubmitFlags = 0x0E14,
+    PidTagExchangeRemoteHeader = 0x0E2A,
+    PidTagReplItemid = 0x0E30,
+    PidTagReplChangenum = 0x0E33,
+    PidTagReplCopiedfromVersionhistory = 0x0E3C,
+    PidTagReplCopiedfromItemid = 0x0E3D,
+    PidTagItemTemporaryFlags = 0x1097,
+    PidTagChangeKey = 0x3013,
+    PidTagSecureSubmitFlags = 0x65C6,
+    PidTagPstHiddenItemCount = 0x6635,
+    PidTagPstHiddenUnreadCount = 0x6636,
+    PidTagLtpParentNid = 0x67F1,
+    // Associated contents (folder views and forms).
+    PidTagOfflineAddressBookName = 0x6800,
+    PidTagSendOutlookRecallReport = 0x6803,
+    PidTagOfflineAddressBookTruncatedProperties = 0x6805,
+    PidTagAssocContentsColumn682F = 0x682F,
+    PidTagViewDescriptorFlags = 0x7003,
+    PidTagViewDescriptorLinkTo = 0x7004,
+    PidTagViewDescriptorViewFolder = 0x7005,
+    PidTagViewDescriptorName = 0x7006,
+    PidTagViewDescriptorVersion = 0x7007,
+};
+
+std::vector<uint32_t> Tags(std::initializer_list<std::pair<uint16_t, uint16_t>> cols) {
+    std::vector<uint32_t> v;
+    for (auto [id, type] : cols) v.push_back(PropTag(id, type));
+    return v;
+}
+
+const std::vector<uint32_t> kHierarchyCols = Tags({{PidTagReplItemid, PT_BINARY},
+                                                   {PidTagReplChangenum, PT_I8},
+                                                   {PidTagReplVersionhistory, PT_BINARY},
+                                                   {PidTagReplFlags, PT_LONG},
+                                                   {PidTagDisplayName, PT_UNICODE},
+                                                   {PidTagContentCount, PT_LONG},
+                                                   {PidTagContentUnreadCount, PT_LONG},
+                                                   {PidTagSubfolders, PT_BOOLEAN},
+                                                   {PidTagContainerClass, PT_UNICODE},
+                                                   {PidTagPstHiddenItemCount, PT_LONG},
+                                                   {PidTagPstHiddenUnreadCount, PT_LONG}});
+const std::vector<uint32_t> kContentsCols = Tags({{PidTagImportance, PT_LONG},
+                                                  {PidTagMessageClass, PT_UNICODE},
+                                                  {PidTagSensitivity, PT_LONG},
+                                                  {PidTagSubject, PT_UNICODE},
+                                                  {PidTagClientSubmitTime, PT_SYSTIME},
+                                                  {PidTagSentRepresentingName, PT_UNICODE},
+                                                  {PidTagMessageToMe, PT_BOOLEAN},
+                                                  {PidTagMessageCcMe, PT_BOOLEAN},
+                                                  {PidTagConversationTopic, PT_UNICODE},
+                                                  {PidTagConversationIndex, PT_BINARY},
+                                                  {PidTagDisplayCc, PT_UNICODE},
+                                                  {PidTagDisplayTo, PT_UNICODE},
+                                                  {PidTagMessageDeliveryTime, PT_SYSTIME},
+                                                  {PidTagMessageFlags, PT_LONG},
+                                                  {PidTagMessageSize, PT_LONG},
+                                                  {PidTagMessageStatus, PT_LONG},
+                                                  {PidTagReplItemid, PT_BINARY},
+                                                  {PidTagReplChangenum, PT_I8},
+                                                  {PidTagReplVersionhistory, PT_BINARY},
+                                                  {PidTagReplFlags, PT_LONG},
+                                                  {PidTagReplCopiedfromVersionhistory, PT_BINARY},
+                                                  {PidTagReplCopiedfromItemid, PT_BINARY},
+                                                  {PidTagItemTemporaryFlags, PT_LONG},
+                                                  {PidTagLastModificationTime, PT_SYSTIME},
+                                                  {PidTagChangeKey, PT_BINARY},
+                                                  {PidTagSecureSubmitFlags, PT_LONG}});
+const std::vector<uint32_t> kAssocCols = Tags({{PidTagMessageClass, PT_UNICODE},
+                                               {PidTagMessageFlags, PT_LONG},
+                                               {PidTagMessageStatus, PT_LONG},
+                                               {PidTagDisplayName, PT_UNICODE},
+                                               {PidTagOfflineAddressBookName, PT_UNICODE},
+                                               {PidTagSendOutlookRecallReport, PT_BOOLEAN},
+                                               {PidTagOfflineAddressBookTruncatedProperties, PT_MV_LONG},
+                                               {PidTagAssocContentsColumn682F, PT_UNICODE},
+                                               {PidTagViewDescriptorFlags, PT_LONG},
+                                               {PidTagViewDescriptorLinkTo, PT_BINARY},
+                                               {PidTagViewDescriptorViewFolder, PT_BINARY},
+                                               {PidTagViewDescriptorName, PT_UNICODE},
+                                               {PidTagViewDescriptorVersion, PT_LONG}});
+const std::vector<uint32_t> kSearchContentsCols = Tags({{PidTagImportance, PT_LONG},
+                                                        {PidTagMessageClass, PT_UNICODE},
+                                                        {PidTagSensitivity, PT_LONG},
+                                                        {PidTagSubject, PT_UNICODE},
+                                                        {PidTagSentRepresentingName, PT_UNICODE},
+                                                        {PidTagMessageToMe, PT_BOOLEAN},
+                                                        {PidTagMessageCcMe, PT_BOOLEAN},
+                                                        {PidTagDisplayCc, PT_UNICODE},
+                                                        {PidTagDisplayTo, PT_UNICODE},
+                                                        {PidTagParentDisplay, PT_UNICODE},
+                                                        {PidTagMessageDeliveryTime, PT_SYSTIME},
+                                                        {PidTagMessageFlags, PT_LONG},
+                                                        {PidTagMessageSize, PT_LONG},
+                                                        {PidTagMessageStatus, PT_LONG},
+                                                        {PidTagExchangeRemoteHeader, PT_BOOLEAN},
+                                                        {PidTagLastModificationTime, PT_SYSTIME},
+                                                        {PidTagLtpParentNid, PT_LONG}});
+const std::vector<uint32_t> kReceiveCols =
+    Tags({{PidTagMessageClass, PT_UNICODE}, {PidTagReceiveFolderNid, PT_LONG}});
+const std::vector<uint32_t> kOutgoingCols = Tags(
+    {{PidTagClientSubmitTime, PT_SYSTIME}, {PidTagSpoolerStatus, PT_LONG}, {PidTagSubmitFlags, PT_LONG}});
+const std::vector<uint32_t> kAttachCols = Tags({{PidTagAttachSize, PT_LONG},
+                                                {PidTagAttachFilename, PT_UNICODE},
+                                                {PidTagAttachMethod, PT_LONG},
+                                                {PidTagRenderingPosition, PT_LONG}});
+const std::vector<uint32_t> kRecipCols = Tags({{PidTagRecipientType, PT_LONG},
+                                               {PidTagResponsibility, PT_BOOLEAN},
+                                               {PidTagRecordKey, PT_BINARY},
+                                               {PidTagObjectType, PT_LONG},
+                                               {PidTagEntryId, PT_BINARY},
+                                               {PidTagDisplayName, PT_UNICODE},
+                                               {PidTagAddressType, PT_UNICODE},
+                                               {PidTagEmailAddress, PT_UNICODE},
+                                               {PidTagSearchKey, PT_BINARY},
+                                               {PidTagDisplayType, PT_LONG},
+                                               {PidTagAddressBookDisplayNamePrintable, PT_UNICODE},
+                                               {PidTagSendRichInfo, PT_BOOLEAN}});
 
 constexpr NID kNidRecipientTable = 0x692;   // subnode of a message ([MS-PST] 2.4.5)
 constexpr NID kNidAttachmentTable = 0x671;  // subnode of a message ([MS-PST] 2.4.6)
@@ -1026,64 +1128,71 @@ bool Store::FlushFolders(std::string& err) {
     return true;
 }
 
+// Rebuilds the name-to-ID map node from the entries ([MS-PST] 2.4.7).
+void Store::WriteNameMap() {
+    // Rebuild the map node from the entries ([MS-PST] 2.4.7).
+    PropMap p = names_->other;
+    p[kNameMapBucketCount] = MakeLong(kNameMapBuckets);
+    Bytes guids, entries, strings;
+    std::map<uint16_t, Bytes> buckets;
+    for (auto& g : names_->guids) guids.insert(guids.end(), g.b, g.b + 16);
+    for (auto& e : names_->entries) {
+        uint8_t rec[8];
+        uint16_t wGuid = static_cast<uint16_t>((e.guidIndex << 1) | (e.isString ? 1 : 0));
+        uint32_t id = e.lid;
+        uint32_t hashKey = e.lid;
+        if (e.isString) {
+            id = static_cast<uint32_t>(strings.size());
+            Bytes s(4 + 2 * e.name.size());
+            Wr32(s.data(), static_cast<uint32_t>(2 * e.name.size()));
+            for (size_t i = 0; i < e.name.size(); ++i) Wr16(s.data() + 4 + 2 * i, e.name[i]);
+            strings.insert(strings.end(), s.begin(), s.end());
+            while (strings.size() % 4) strings.push_back(0);
+            hashKey = ComputeCrc(s.data() + 4, s.size() - 4);
+        }
+        Wr32(rec, id);
+        Wr16(rec + 4, wGuid);
+        Wr16(rec + 6, e.propIdx);
+        entries.insert(entries.end(), rec, rec + 8);
+        Wr32(rec, hashKey);
+        auto& b = buckets[static_cast<uint16_t>(kNameMapFirstBucket + (hashKey ^ wGuid) % kNameMapBuckets)];
+        b.insert(b.end(), rec, rec + 8);
+    }
+    p[kNameMapGuidStream] = MakeBinary(guids);
+    p[kNameMapEntryStream] = MakeBinary(entries);
+    p[kNameMapStringStream] = MakeBinary(strings);
+    for (auto it = p.begin(); it != p.end();) it = IsNameMapBucket(it->first) ? p.erase(it) : std::next(it);
+    for (auto& [id, b] : buckets) p[id] = MakeBinary(b);
+    if (auto old = db_->FindNode(kNidNameToIdMap)) {
+        db_->FreeBlockTree(old->bidData);
+        db_->FreeBlockTree(old->bidSub);
+    }
+    auto b = BuildPc(*db_, p);
+    db_->PutNode({kNidNameToIdMap, b.bidData, b.bidSub, 0});
+}
+
+// Merges the pending store properties into the message store node.
+Status Store::WriteStoreProps() {
+    std::string err;
+    auto n = db_->FindNode(kNidMessageStore);
+    PropMap p;
+    if (!n) return Fail(n.failed() ? n.error() : "message store missing");
+    if (!ReadPc(*db_, n->bidData, n->bidSub, p, err)) return Fail(err);
+    for (auto& [id, v] : pendingStoreProps_) p[id] = v;
+    db_->FreeBlockTree(n->bidData);
+    db_->FreeBlockTree(n->bidSub);
+    auto b = BuildPc(*db_, p);
+    db_->PutNode({kNidMessageStore, b.bidData, b.bidSub, 0});
+    return {};
+}
+
 Status Store::Commit() {
     std::string err;
     if (!FlushFolders(err)) return Fail(err);
     FlushSearchQueue();
-    if (names_ && names_->dirty) {
-        // Rebuild the map node from the entries ([MS-PST] 2.4.7).
-        PropMap p = names_->other;
-        p[kNameMapBucketCount] = MakeLong(kNameMapBuckets);
-        Bytes guids, entries, strings;
-        std::map<uint16_t, Bytes> buckets;
-        for (auto& g : names_->guids) guids.insert(guids.end(), g.b, g.b + 16);
-        for (auto& e : names_->entries) {
-            uint8_t rec[8];
-            uint16_t wGuid = static_cast<uint16_t>((e.guidIndex << 1) | (e.isString ? 1 : 0));
-            uint32_t id = e.lid;
-            uint32_t hashKey = e.lid;
-            if (e.isString) {
-                id = static_cast<uint32_t>(strings.size());
-                Bytes s(4 + 2 * e.name.size());
-                Wr32(s.data(), static_cast<uint32_t>(2 * e.name.size()));
-                for (size_t i = 0; i < e.name.size(); ++i) Wr16(s.data() + 4 + 2 * i, e.name[i]);
-                strings.insert(strings.end(), s.begin(), s.end());
-                while (strings.size() % 4) strings.push_back(0);
-                hashKey = ComputeCrc(s.data() + 4, s.size() - 4);
-            }
-            Wr32(rec, id);
-            Wr16(rec + 4, wGuid);
-            Wr16(rec + 6, e.propIdx);
-            entries.insert(entries.end(), rec, rec + 8);
-            Wr32(rec, hashKey);
-            auto& b =
-                buckets[static_cast<uint16_t>(kNameMapFirstBucket + (hashKey ^ wGuid) % kNameMapBuckets)];
-            b.insert(b.end(), rec, rec + 8);
-        }
-        p[kNameMapGuidStream] = MakeBinary(guids);
-        p[kNameMapEntryStream] = MakeBinary(entries);
-        p[kNameMapStringStream] = MakeBinary(strings);
-        for (auto it = p.begin(); it != p.end();)
-            it = IsNameMapBucket(it->first) ? p.erase(it) : std::next(it);
-        for (auto& [id, b] : buckets) p[id] = MakeBinary(b);
-        if (auto old = db_->FindNode(kNidNameToIdMap)) {
-            db_->FreeBlockTree(old->bidData);
-            db_->FreeBlockTree(old->bidSub);
-        }
-        auto b = BuildPc(*db_, p);
-        db_->PutNode({kNidNameToIdMap, b.bidData, b.bidSub, 0});
-    }
-    if (!pendingStoreProps_.empty()) {
-        auto n = db_->FindNode(kNidMessageStore);
-        PropMap p;
-        if (!n) return Fail(n.failed() ? n.error() : "message store missing");
-        if (!ReadPc(*db_, n->bidData, n->bidSub, p, err)) return Fail(err);
-        for (auto& [id, v] : pendingStoreProps_) p[id] = v;
-        db_->FreeBlockTree(n->bidData);
-        db_->FreeBlockTree(n->bidSub);
-        auto b = BuildPc(*db_, p);
-        db_->PutNode({kNidMessageStore, b.bidData, b.bidSub, 0});
-    }
+    if (names_ && names_->dirty) WriteNameMap();
+    if (!pendingStoreProps_.empty())
+        if (auto st = WriteStoreProps(); !st) return st;
     if (!db_->Commit(err)) return Fail(err);
     folders_.clear();
     pendingStoreProps_.clear();

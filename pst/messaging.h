@@ -253,6 +253,8 @@ class Store {
     bool LoadNameMap(std::string& err);
     bool SetDefault(DefaultFolder kind, NID folder, std::string& err);
     bool FlushFolders(std::string& err);
+    void WriteNameMap();
+    Status WriteStoreProps();
     bool UpdateStoreProps(const PropMap& add, std::string& err);
 
     std::unique_ptr<Ndb> db_;

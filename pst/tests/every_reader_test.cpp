@@ -15,21 +15,8 @@ namespace fs = std::filesystem;
 namespace pst {
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-};
-
-ToolRun Sh(const std::string& cmd) {
-    ToolRun r;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    r.status = pclose(p);
-    return r;
-}
+using test::Sh;
+using test::ToolRun;
 
 void ExpectNoComplaints(const ToolRun& r, const std::string& what) {
     EXPECT_EQ(r.status, 0) << what << ":\n" << r.out.substr(0, 4000);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -28,6 +30,23 @@ T Take(Result<T> r, std::string& err) {
         return T{};
     }
     return std::move(*r);
+}
+
+// An external reader run through the shell: its exit status and everything it printed.
+struct ToolRun {
+    int status = -1;
+    std::string out;  // stdout and stderr together
+};
+
+inline ToolRun Sh(const std::string& cmd) {
+    ToolRun r;
+    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    r.status = pclose(p);
+    return r;
 }
 
 // Outlook's own new file (MIT-licensed sample, see data/outlook-empty.pst.LICENSE).
