@@ -133,6 +133,8 @@ CCHarbexFirstDlgDlg::CCHarbexFirstDlgDlg(LauncherState& state, UserDialogs& dial
     logFolder_ = new QLineEdit(this);
     logFolder_->setObjectName(QStringLiteral("logFolder"));
     logFolder_->setReadOnly(true);
+    // Read-only fields take no keyboard focus: Tab goes from button to button.
+    logFolder_->setFocusPolicy(Qt::NoFocus);
     logFolder_->setGeometry(du.Rect(14, 65, 440, 13));
     auto* browse = new QPushButton(QStringLiteral("..."), this);
     browse->setObjectName(QStringLiteral("browse"));
@@ -187,6 +189,7 @@ CCHarbexFirstDlgDlg::CCHarbexFirstDlgDlg(LauncherState& state, UserDialogs& dial
     status_ = new QLineEdit(QStringLiteral("Select NSF file for conversion."), this);
     status_->setObjectName(QStringLiteral("status"));
     status_->setReadOnly(true);
+    status_->setFocusPolicy(Qt::NoFocus);
     status_->setGeometry(du.Rect(7, 267, 486, 13));
 
     progress_ = new QProgressBar(this);

@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -296,16 +295,17 @@ TEST(Startup, OneLauncherAtATimeAndNoStaleLock) {
     EXPECT_TRUE(second.Acquire());
     second.Release();
 #ifndef _WIN32
-    // A lock left by a launcher that was killed: its process is gone, so the next start takes
-    // the lock over.
+    // A lock left by a launcher that died holding it: a child process takes the lock and ends
+    // without giving it up. Its process is gone, so the next start takes the lock over.
     const pid_t child = fork();
-    if (child == 0) _exit(0);
-    waitpid(child, nullptr, 0);
-    QFile stale(first.LockPath());
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.write(QByteArray::number(child) + "\nnsfadd\n" + QSysInfo::machineHostName().toUtf8() + "\n" +
-                QSysInfo::machineUniqueId() + "\n" + QSysInfo::bootUniqueId() + "\n");
-    stale.close();
+    if (child == 0) {
+        SingleInstance dying(dir.path());
+        _exit(dying.Acquire() ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(QFile::exists(first.LockPath()));
     EXPECT_TRUE(first.Acquire());
 #endif
 }
