@@ -182,9 +182,8 @@ TEST(ConvertedContent, IncrementalRunAddsOnlyWhatIsMissing) {
     ExpectContent(w.out + "/MAIL.PST", folders, ReadExpected(folders));
 }
 
-// pst-extractor cannot read our PSTs yet (it stops at the name-to-ID map); enabled again once
-// the PST library writes what it expects.
-TEST(ConvertedContent, DISABLED_PstExtractorWalksTheSample) {
+// pst-extractor, a reader written apart from libpst and libpff, walks the whole converted file.
+TEST(ConvertedContent, PstExtractorWalksTheSample) {
     Workspace w;
     ASSERT_EQ(w.Export({kSample}).exitCode, 0);
     const Ran r = RunProgram(
