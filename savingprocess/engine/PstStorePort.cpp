@@ -116,6 +116,7 @@ class PortItem : public StoreItem {
                 return true;
             case ItemProp::StartTimeZone:
             case ItemProp::EndTimeZone: {
+                if (v.isEmpty()) return true;  // the entry names no zone: nothing to look up
                 const PstTimeZone zone = session_.TimeZoneByName(v);
                 if (!zone) return false;
                 if (prop == ItemProp::StartTimeZone)
