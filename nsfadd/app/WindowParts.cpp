@@ -44,17 +44,20 @@ DragAnywhere::DragAnywhere(QWidget* window) : QObject(window), window_(window) {
 
 bool DragAnywhere::eventFilter(QObject* watched, QEvent* event) {
     if (watched != window_) return false;
-    auto* mouse = static_cast<QMouseEvent*>(event);
     switch (event->type()) {
-        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonPress: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
             if (mouse->button() != Qt::LeftButton) return false;
             dragging_ = true;
             offset_ = mouse->globalPosition().toPoint() - window_->frameGeometry().topLeft();
             return true;
-        case QEvent::MouseMove:
+        }
+        case QEvent::MouseMove: {
             if (!dragging_) return false;
+            const auto* mouse = static_cast<QMouseEvent*>(event);
             window_->move(mouse->globalPosition().toPoint() - offset_);
             return true;
+        }
         case QEvent::MouseButtonRelease:
             dragging_ = false;
             return false;
