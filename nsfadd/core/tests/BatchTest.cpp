@@ -108,7 +108,8 @@ TEST(Batch, PstNamesArePlannedInListOrder) {
     EXPECT_EQ(JobHandoffFolder(s, 1), WithTrailingSeparator(f.log + "/002-Mail.dxl"));
     const QString temporary = JobTemporaryFolder(s, 1);
     EXPECT_EQ(temporary, WithTrailingSeparator(f.log) + "tmp-job2");
-    EXPECT_EQ(QFileInfo(temporary).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFileDevice::Permissions());
+    EXPECT_EQ(QFileInfo(temporary).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+              QFileDevice::Permissions());
 }
 
 TEST(Batch, RunWritesOptionsAndReportsEveryDatabase) {
